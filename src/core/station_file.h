@@ -1,0 +1,27 @@
+#pragma once
+
+#include "station_image.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace quillmark {
+
+inline constexpr std::size_t kStationFileSize = 256;
+
+// The run-time library's message for an input-output error code.
+[[nodiscard]] std::string inOutErrorMessage(int code);
+// errno -> run-time library code (ENOENT 2, EACCES 5, ENOSPC 101, ...).
+[[nodiscard]] int inOutCodeFromErrno(int err);
+
+// Writes all 256 bytes through a temporary file in the same folder, flushed and renamed
+// over the target; a failure raises InOutError and leaves an existing file intact.
+void saveStationFile(const std::filesystem::path& path, std::span<const Byte, 256> deviceMap);
+
+// Reads at most 256 bytes into deviceMap from address 0; addresses past a short file's end
+// keep their values. Needs read access only. Returns the number of bytes read.
+std::size_t openStationFile(const std::filesystem::path& path, std::span<Byte, 256> deviceMap);
+
+} // namespace quillmark

@@ -1,0 +1,158 @@
+#pragma once
+
+// The main window: editor pages, serial-port bar, menus, and every handler of the station
+// data, the device protocol and the port choice. Implementation split by concern:
+//   principal.cpp         construction, connections, start-up, shell commands
+//   editor_sync.cpp       display routines, change and selector handlers
+//   station_commands.cpp  "Abrir", "Guardar", "Inicializar Programación", port choice
+//   transactions.cpp      Enviar/Leer handlers, Comm1RxChar, timers, button lock
+//   whole_device.cpp      "Leer Equipo", "Programar Equipo Completo", "Borrar Memoria Equipo"
+
+#include "core/station_image.h"
+
+#include <QColor>
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class TComPort;
+class TComSignal;
+class VclTimer;
+class Dialogs;
+class TAboutBox;
+class TForm3;
+class QComboBox;
+class QPushButton;
+namespace Ui {
+class TForm1;
+}
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // The dialogs object must outlive the window. aboutBox/form3 may be null (tests).
+    explicit TForm1(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void setSecondaryWindows(TAboutBox* aboutBox, TForm3* form3);
+
+    // Read-only views for tests and benchmarks.
+    [[nodiscard]] const quillmark::StationImage& stationImage() const { return StationImage; }
+    [[nodiscard]] std::uint8_t sendState() const { return SendState; }
+    [[nodiscard]] std::uint8_t readState() const { return ReadState; }
+    [[nodiscard]] std::uint8_t chunkIndex() const { return ChunkIndex; }
+    [[nodiscard]] TComPort& port() { return *Comm1; }
+    [[nodiscard]] VclTimer& timer1() { return *Timer1; }
+    [[nodiscard]] VclTimer& timer2() { return *Timer2; }
+    [[nodiscard]] VclTimer& timer3() { return *Timer3; }
+    [[nodiscard]] QColor statusColour() const;
+    [[nodiscard]] const QString& configFilePath() const { return ConfigFilePath; }
+
+    // Colours of the indicator panels.
+    static const QColor clGreen;
+    static const QColor clLime;
+    static const QColor clRed;
+
+    // --- Start-up and shell (principal.cpp) ---
+    void FormCreate();
+    void Button7Click();
+    void Salir1Click();
+    void Acercade1Click();
+    void InformacinenLnea1Click();
+
+    // --- Editor synchronisation (editor_sync.cpp) ---
+    void ActualitzaPI();
+    void ActualitzaPS();
+    void ActualitzaPTY();
+    void ActualitzaAF();
+    void ActualitzaRT();
+    void ActualitzaConf();
+    void Actualitzatot();
+    void refrescaf();
+    void CountryChange();
+    void Mat1Change();
+    void PTYBoxChange();
+    void AF1Change();
+    void NumPantChange();
+    void NumAFChange();
+    void Button1Click();
+    void Button2Click();
+    void FramePIChange();
+    void FramePTYChange();
+    void AFSelectFrameChange();
+    void FrameConfChange();
+    void PSBoxChange();
+    void PSBoxDropDown();
+    void PlanesChange(int newPage);
+    void PSClick();
+
+    // --- Station data commands and port choice (station_commands.cpp) ---
+    void iniciaarxiu();
+    void InicializarProgramacin1Click();
+    void Abrir1Click();
+    void Guardar1Click();
+    void PortserieChange();
+
+    // --- Device protocol (transactions.cpp, whole_device.cpp) ---
+    void SendPIClick();
+    void SendPtyClick();
+    void SendPSClick();
+    void SendAFClick();
+    void SendRTClick();
+    void SendConfClick();
+    void ReadPIClick();
+    void ReadPTYClick();
+    void ReadPSClick();
+    void ReadAFClick();
+    void ReadEditClick();
+    void ReadConfClick();
+    void enviart();
+    void Enviatotal();
+    void Comm1RxChar();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    void desactiva();
+    void activa();
+    void LeerEquipo1Click();
+    void Leerequipo2();
+    void Grabartodoelequipo1Click();
+    void BorrarMemoriaEquipo1Click();
+
+    // Runs a handler; an escaping failure is shown in the standard error box.
+    template <typename F> void guarded(F&& handler);
+
+private:
+    void setStatusColour(const QColor& colour);
+    [[nodiscard]] int frameOf(const QComboBox* selector) const;
+    void connectControls();
+    void reportFailure();
+
+    std::unique_ptr<Ui::TForm1> ui;
+    Dialogs& dialogs;
+    TAboutBox* AboutBox = nullptr;
+    TForm3* Form3 = nullptr;
+
+    TComPort* Comm1 = nullptr;         // owned by the window (QObject parent)
+    TComSignal* ComSignal1 = nullptr;  // Tx
+    TComSignal* ComSignal2 = nullptr;  // Rx
+    VclTimer* Timer1 = nullptr;        // answer time-out, 5000 ms
+    VclTimer* Timer2 = nullptr;        // status-colour hold, 5000 ms
+    VclTimer* Timer3 = nullptr;        // block-read watchdog, 2000 ms
+
+    quillmark::StationImage StationImage;
+    std::uint8_t SendState = 0;
+    std::uint8_t ReadState = 0;
+    std::uint8_t ChunkIndex = 0;
+    QString ConfigFilePath;
+    QString Memo1; // buffer of the port setting file
+
+    // Display routines set controls from code; the handlers must not react to that.
+    bool updatingControls = false;
+    // "Leer Equipo" collects the reply here and commits it only when complete.
+    std::array<std::uint8_t, 256> wholeReadStaging{};
+    // A chained write that saw a failure answer ends red.
+    bool chainFailed = false;
+};

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the simulated encoder need.
+set -euo pipefail
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
+          xvfb xauth)
+if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then
+    packages+=(libserialport-dev qt6-serialport-dev)
+fi
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

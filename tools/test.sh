@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine, builds everything and runs every test.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUILLMARK_BUILD_DIR:-$top/build}
+"$top/tools/install-deps.sh"
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 \
+    ctest --output-on-failure -j"$(nproc)" --timeout 600

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class TForm3;
+}
+
+// What the online-information window needs of an embedded browser.
+class Browser {
+public:
+    virtual ~Browser() = default;
+    virtual void navigate(const QString& address) = 0;
+    virtual void stop() = 0;
+    [[nodiscard]] virtual QWidget* widget() = 0;
+};
+
+using BrowserFactory = std::function<std::unique_ptr<Browser>(QWidget* parent)>;
+
+// "Información en línea": the maker's web site in an embedded browser. The browser is
+// created at the first opening so that start-up stays fast and light.
+class TForm3 : public QDialog {
+    Q_OBJECT
+public:
+    // Without a factory the Qt WebEngine browser is used.
+    explicit TForm3(QWidget* parent = nullptr, BrowserFactory factory = {});
+    ~TForm3() override;
+
+    static const QString HomeAddress;
+
+    void FormActivate();
+    void Button1Click(); // "Ir a..."
+    void Button3Click(); // "X"
+    void Button4Click(); // "Inicio"
+    void Button5Click(); // "Salir"
+
+private:
+    std::unique_ptr<Ui::TForm3> ui;
+    BrowserFactory factory;
+    std::unique_ptr<Browser> browser;
+    QString CurrentAddress;
+};

@@ -26,7 +26,7 @@ using BrowserFactory = std::function<std::unique_ptr<Browser>(QWidget* parent)>;
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    // Without a factory the Qt WebEngine browser is used.
+    // The program passes the Qt WebEngine browser (browser_webengine.h); tests a stand-in.
     explicit TForm3(QWidget* parent = nullptr, BrowserFactory factory = {});
     ~TForm3() override;
 

@@ -28,6 +28,9 @@ class QPushButton;
 namespace Ui {
 class TForm1;
 }
+namespace quillmark {
+class CommandFrame;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -155,4 +158,19 @@ private:
     std::array<std::uint8_t, 256> wholeReadStaging{};
     // A chained write that saw a failure answer ends red.
     bool chainFailed = false;
+
+    // Device protocol helpers (transactions.cpp, answer_handling.cpp, whole_device.cpp).
+    void writeFrame(const quillmark::CommandFrame& frame);
+    [[nodiscard]] bool confirmWrite(const QString& question);
+    void beginSingleWrite();
+    void beginRead(std::uint8_t state);
+    void storeBlock(quillmark::Block block, std::span<const quillmark::Byte> data);
+    void setSendReadButtonsEnabled(bool enabled);
+    void takeFinalAnswer();
+    void takeChunkAnswer();
+    void readReply();
+    void readSingleBlock();
+    void readWholeHalf(int half);
+    void readBytes(std::span<quillmark::Byte> into, bool watchBlock);
+    void selectFirstPsScreen();
 };

@@ -31,11 +31,19 @@ public:
     [[nodiscard]] std::array<Byte, 256>& memory() { return memory_; }
     // Bytes of an unfinished frame held back.
     [[nodiscard]] std::size_t pending() const { return pending_.size(); }
+    // Bytes dropped because they started no frame.
+    [[nodiscard]] std::size_t droppedBytes() const { return dropped_; }
     void reset(); // drops an unfinished frame
 
 private:
+    void take(Byte b, std::vector<Event>& events);
+    [[nodiscard]] std::vector<Byte> answer(std::span<const Byte> frame);
+    [[nodiscard]] std::vector<Byte> readAnswer(Byte address, Byte length) const;
+    [[nodiscard]] bool storeWrite(std::span<const Byte> frame);
+
     std::array<Byte, 256> memory_{};
     std::vector<Byte> pending_;
+    std::size_t dropped_ = 0;
 };
 
 } // namespace quillmark::sim

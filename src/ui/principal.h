@@ -172,5 +172,6 @@ private:
     void readSingleBlock();
     void readWholeHalf(int half);
     void readBytes(std::span<quillmark::Byte> into, bool watchBlock);
+    void finishWholeRead();
     void selectFirstPsScreen();
 };

@@ -1,23 +1,217 @@
 #include "principal.h"
+#include "protocol_states.h"
 
-// Single-block sends and reads, answer handling, timers and the button lock.
-void TForm1::SendPIClick() {}
-void TForm1::SendPtyClick() {}
-void TForm1::SendPSClick() {}
-void TForm1::SendAFClick() {}
-void TForm1::SendRTClick() {}
-void TForm1::SendConfClick() {}
-void TForm1::ReadPIClick() {}
-void TForm1::ReadPTYClick() {}
-void TForm1::ReadPSClick() {}
-void TForm1::ReadAFClick() {}
-void TForm1::ReadEditClick() {}
-void TForm1::ReadConfClick() {}
-void TForm1::enviart() {}
-void TForm1::Enviatotal() {}
-void TForm1::Comm1RxChar() {}
-void TForm1::Timer1Timer() {}
-void TForm1::Timer2Timer() {}
-void TForm1::Timer3Timer() {}
-void TForm1::desactiva() {}
-void TForm1::activa() {}
+#include "core/command_frames.h"
+#include "core/field_encodings.h"
+#include "serial/comport.h"
+#include "ui_principal.h"
+#include "vcl_timer.h"
+
+#include "dialogs.h"
+
+#include <array>
+#include <string>
+
+// Single-block sends and reads, the chunk builders and the button lock.
+
+using namespace quillmark;
+
+namespace {
+
+// The edits hold 8-bit characters; Latin-1 maps each to the byte the encoder stores.
+std::string psEditBytes(const QLineEdit& edit) {
+    return edit.text().toLatin1().toStdString();
+}
+
+// A line break in the memo goes out as CR LF, the way the encoder shows it.
+std::string memoBytes(const QString& text) {
+    QString crlf = text;
+    crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return crlf.toLatin1().toStdString();
+}
+
+} // namespace
+
+void TForm1::writeFrame(const CommandFrame& frame) {
+    for (const Byte b : frame.bytes())
+        Comm1->WriteByte(b);
+}
+
+bool TForm1::confirmWrite(const QString& question) {
+    Comm1->ResetDevice();
+    setStatusColour(clGreen);
+    if (dialogs.question(this, question) != Dialogs::Answer::Yes)
+        return false;
+    desactiva();
+    return true;
+}
+
+void TForm1::beginSingleWrite() {
+    Timer1->start();
+    SendState = 1;
+    chainFailed = false;
+}
+
+void TForm1::beginRead(std::uint8_t state) {
+    Comm1->ResetDevice();
+    desactiva();
+    Timer1->start();
+    ReadState = state;
+}
+
+void TForm1::storeBlock(Block block, std::span<const Byte> data) {
+    // A selector without a selection can point a block outside the map; never store there.
+    if (block.address < 0 || block.address + block.length > static_cast<int>(kDeviceMapSize))
+        return;
+    std::copy(data.begin(), data.end(), StationImage.device(block).begin());
+}
+
+void TForm1::SendPIClick() {
+    if (!confirmWrite(QStringLiteral("Quiere grabar el PI en el equipo?")))
+        return;
+    beginSingleWrite();
+    const int f = frameOf(ui->FramePI);
+    const auto data = encodePi(
+        {ui->Country->currentIndex(), ui->Coverage->currentIndex(), ui->Mat1->currentIndex()});
+    writeFrame(piWriteFrame(f, data));
+    storeBlock(piBlock(f), data);
+}
+
+void TForm1::SendPtyClick() {
+    if (!confirmWrite(QStringLiteral("Quiere grabar el bloque PTY en el equipo?")))
+        return;
+    beginSingleWrite();
+    const int f = frameOf(ui->FramePTY);
+    const auto data =
+        encodePty({ui->TPBox->isChecked(), ui->PTYBox->currentIndex(), ui->MS->currentIndex()});
+    writeFrame(ptyWriteFrame(f, data));
+    storeBlock(ptyBlock(f), data);
+}
+
+void TForm1::SendPSClick() {
+    if (!confirmWrite(QStringLiteral("Quiere grabar el PS en el equipo?")))
+        return;
+    beginSingleWrite();
+    const int f = frameOf(ui->FramePS);
+    const int s = ui->PSBox->currentIndex();
+    const auto data = encodePsScreen(psEditBytes(*ui->PS));
+    writeFrame(psWriteFrame(f, s, data));
+    storeBlock(psScreenBlock(f, s), data);
+}
+
+void TForm1::SendAFClick() {
+    if (!confirmWrite(QStringLiteral("Quiere grabar las AF en el equipo?")))
+        return;
+    beginSingleWrite();
+    const int f = frameOf(ui->AFSelectFrame);
+    AfControls controls;
+    controls.count = ui->NumAF->currentIndex();
+    const std::array<const QComboBox*, kAfLists> lists{
+        ui->AF1, ui->AF2,  ui->AF3,  ui->AF4,  ui->AF5,  ui->AF6,  ui->AF7, ui->AF8,
+        ui->AF9, ui->AF10, ui->AF11, ui->AF12, ui->AF13, ui->AF14, ui->AF15};
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        controls.codes[i] = lists[i]->currentIndex();
+    const auto data = encodeAf(controls);
+    writeFrame(afWriteFrame(f, data));
+    storeBlock(afBlock(f), data);
+}
+
+void TForm1::SendRTClick() {
+    if (!confirmWrite(QStringLiteral("Quiere grabar el Radiotexto en el equipo?")))
+        return;
+    Timer1->start();
+    const auto text = encodeRadioText(memoBytes(ui->RTEdit->toPlainText()));
+    std::copy(text.begin(), text.end(), StationImage.RtStaging().begin());
+    ChunkIndex = 0;
+    SendState = 2;
+    chainFailed = false;
+    enviart();
+    storeBlock(radioTextBlock(), StationImage.RtStaging());
+}
+
+void TForm1::SendConfClick() {
+    if (!confirmWrite(QStringLiteral("Quiere grabar la configuración en el equipo?")))
+        return;
+    beginSingleWrite();
+    const int f = frameOf(ui->FrameConf);
+    const auto data = encodeSequence(
+        {ui->NumPant->currentIndex(), ui->RTBox->isChecked(), ui->Timing->currentIndex()});
+    writeFrame(sequenceWriteFrame(f, data));
+    storeBlock(sequenceBlock(f), data);
+}
+
+void TForm1::ReadPIClick() {
+    beginRead(kReadPi);
+    writeFrame(piReadFrame(frameOf(ui->FramePI)));
+}
+
+void TForm1::ReadPTYClick() {
+    beginRead(kReadPty);
+    writeFrame(ptyReadFrame(frameOf(ui->FramePTY)));
+}
+
+void TForm1::ReadPSClick() {
+    beginRead(kReadPs);
+    // Emptied first, so a reply that never comes leaves nothing stale on show.
+    ui->PS->clear();
+    writeFrame(psReadFrame(frameOf(ui->FramePS), ui->PSBox->currentIndex()));
+}
+
+void TForm1::ReadAFClick() {
+    beginRead(kReadAf);
+    writeFrame(afReadFrame(frameOf(ui->AFSelectFrame)));
+}
+
+void TForm1::ReadEditClick() {
+    beginRead(kReadRt);
+    ui->RTEdit->clear();
+    writeFrame(radioTextReadFrame());
+}
+
+void TForm1::ReadConfClick() {
+    beginRead(kReadConf);
+    writeFrame(sequenceReadFrame(frameOf(ui->FrameConf)));
+}
+
+void TForm1::enviart() {
+    constexpr int kRadioTextChunks = kRadioTextLength / 16;
+    const int k = ChunkIndex;
+    if (k >= kRadioTextChunks)
+        return;
+    const auto frame = radioTextChunkFrame(k, StationImage.RtStaging());
+    if (k == kRadioTextChunks - 1)
+        SendState = 1;
+    writeFrame(frame);
+    ++ChunkIndex;
+}
+
+void TForm1::Enviatotal() {
+    constexpr int kMemoryChunks = kDeviceMapSize / 16;
+    Timer2->stop();
+    Timer2->start();
+    Timer1->start();
+    const int c = ChunkIndex;
+    if (c >= kMemoryChunks)
+        return;
+    const auto frame = memoryChunkFrame(c, StationImage.DeviceMap());
+    if (c == kMemoryChunks - 1)
+        SendState = 1;
+    writeFrame(frame);
+    ++ChunkIndex;
+}
+
+void TForm1::desactiva() {
+    setSendReadButtonsEnabled(false);
+}
+
+void TForm1::activa() {
+    setSendReadButtonsEnabled(true);
+}
+
+void TForm1::setSendReadButtonsEnabled(bool enabled) {
+    for (QPushButton* button :
+         {ui->EnviaPI, ui->ReadPI, ui->EnviaPS, ui->ReadPS, ui->EnviaPTY, ui->ReadPTY, ui->EnviaAF,
+          ui->ReadAF, ui->EnviaRT1, ui->ReadRT, ui->EnviaCONF, ui->ReadConf})
+        button->setEnabled(enabled);
+}

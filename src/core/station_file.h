@@ -1,5 +1,6 @@
 #pragma once
 
+#include "errors.h"
 #include "station_image.h"
 
 #include <cstddef>
@@ -15,6 +16,10 @@ inline constexpr std::size_t kStationFileSize = 256;
 [[nodiscard]] std::string inOutErrorMessage(int code);
 // errno -> run-time library code (ENOENT 2, EACCES 5, ENOSPC 101, ...).
 [[nodiscard]] int inOutCodeFromErrno(int err);
+// The error a failed file step raises for errno err. Its message is inOutErrorMessage(code)
+// for the mapped errors and "I/O error <errno>" for the others, so that EIO (5) is not
+// shown as "File access denied".
+[[nodiscard]] InOutError inOutErrorFromErrno(int err);
 
 // Writes all 256 bytes through a temporary file in the same folder, flushed and renamed
 // over the target; a failure raises InOutError and leaves an existing file intact.

@@ -1,0 +1,188 @@
+#include "station_file.h"
+
+#include "errors.h"
+#include "posix_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmark {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFileNotFound = 2;
+constexpr int kInvalidFilename = 3;
+constexpr int kTooManyOpenFiles = 4;
+constexpr int kAccessDenied = 5;
+constexpr int kReadBeyondEnd = 100;
+constexpr int kDiskFull = 101;
+constexpr int kTempNameAttempts = 100;
+
+[[noreturn]] void raise(int err) {
+    throw inOutErrorFromErrno(err);
+}
+
+// Removes the temporary file unless it was renamed into place.
+class TempFile {
+public:
+    TempFile(fs::path path, posix::UniqueFd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (!committed_)
+            ::unlink(path_.c_str());
+    }
+    [[nodiscard]] const fs::path& path() const { return path_; }
+    [[nodiscard]] posix::UniqueFd& fd() { return fd_; }
+    void committed() { committed_ = true; }
+
+private:
+    fs::path path_;
+    posix::UniqueFd fd_;
+    bool committed_ = false;
+};
+
+// Saving through a symbolic link replaces the file it points to, not the link.
+[[nodiscard]] fs::path resolveTarget(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_symlink(path, ec)) {
+        const fs::path resolved = fs::weakly_canonical(path, ec);
+        if (!ec)
+            return resolved;
+    }
+    return path;
+}
+
+[[nodiscard]] fs::path tempNameBeside(const fs::path& target, int attempt) {
+    static std::atomic<unsigned> counter{0};
+    const std::string name = "." + target.filename().string() + "." + std::to_string(::getpid()) +
+                             "." + std::to_string(counter++) + "." + std::to_string(attempt) +
+                             ".tmp";
+    return target.parent_path() / name;
+}
+
+[[nodiscard]] std::unique_ptr<TempFile> createTempBeside(const fs::path& target) {
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        fs::path name = tempNameBeside(target, attempt);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return std::make_unique<TempFile>(std::move(name), posix::UniqueFd(fd));
+        if (errno != EEXIST)
+            raise(errno);
+    }
+    raise(EEXIST);
+}
+
+// A replaced file keeps its permissions, as it did when it was rewritten in place.
+void keepExistingMode(const fs::path& target, int fd) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        (void)::fchmod(fd, st.st_mode & 07777);
+}
+
+void syncDirectory(const fs::path& dir) {
+    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd); // best effort: the data itself is already on disk
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::string inOutErrorMessage(int code) {
+    switch (code) {
+    case kFileNotFound:
+        return "File not found";
+    case kInvalidFilename:
+        return "Invalid filename";
+    case kTooManyOpenFiles:
+        return "Too many open files";
+    case kAccessDenied:
+        return "File access denied";
+    case kReadBeyondEnd:
+        return "Read beyond end of file";
+    case kDiskFull:
+        return "Disk full";
+    default:
+        return "I/O error " + std::to_string(code);
+    }
+}
+
+int inOutCodeFromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+        return kFileNotFound;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ENOTDIR:
+    case ELOOP:
+        return kInvalidFilename;
+    case EMFILE:
+    case ENFILE:
+        return kTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+        return kAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+        return kDiskFull;
+    default:
+        return err;
+    }
+}
+
+InOutError inOutErrorFromErrno(int err) {
+    const int code = inOutCodeFromErrno(err);
+    // An unmapped errno such as EIO (5) must not borrow the text of library code 5.
+    const bool mapped = code != err || err == ENOENT;
+    return {code, mapped ? inOutErrorMessage(code) : "I/O error " + std::to_string(err)};
+}
+
+void saveStationFile(const fs::path& path, std::span<const Byte, 256> deviceMap) {
+    const fs::path target = resolveTarget(path);
+    if (target.filename().empty())
+        throw InOutError(kInvalidFilename, inOutErrorMessage(kInvalidFilename));
+    const auto temp = createTempBeside(target);
+    posix::UniqueFd& fd = temp->fd();
+    if (const int err = posix::writeAll(fd.get(), std::as_bytes(deviceMap)))
+        raise(err);
+    keepExistingMode(target, fd.get());
+    if (::fsync(fd.get()) != 0)
+        raise(errno);
+    if (const int err = fd.close())
+        raise(err);
+    if (::rename(temp->path().c_str(), target.c_str()) != 0)
+        raise(errno);
+    temp->committed();
+    syncDirectory(target.parent_path());
+}
+
+std::size_t openStationFile(const fs::path& path, std::span<Byte, 256> deviceMap) {
+    int err = 0;
+    posix::UniqueFd fd = posix::openForReading(path, err);
+    if (!fd.valid())
+        raise(err);
+    // Read into a copy first so a failed read leaves the map as it was.
+    std::array<Byte, kStationFileSize> buffer{};
+    std::size_t got = 0;
+    if (const int readErr =
+            posix::readUpTo(fd.get(), std::as_writable_bytes(std::span(buffer)), got))
+        raise(readErr);
+    if (const int closeErr = fd.close())
+        raise(closeErr);
+    std::copy_n(buffer.begin(), got, deviceMap.begin());
+    return got;
+}
+
+} // namespace quillmark

@@ -15,6 +15,15 @@ public:
     explicit TAboutBox(QWidget* parent = nullptr);
     ~TAboutBox() override;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fitLabels();
+
     std::unique_ptr<Ui::TAboutBox> ui;
 };
+
+// Centres a top-level window on its screen (the windows open there, not over their owner).
+void centreOnScreen(QWidget& window);

@@ -21,6 +21,9 @@ public:
 
 using BrowserFactory = std::function<std::unique_ptr<Browser>(QWidget* parent)>;
 
+// Shows a failure that escaped a handler (the program passes the standard error box).
+using FailureReporter = std::function<void(const QString& message)>;
+
 // "Información en línea": the maker's web site in an embedded browser. The browser is
 // created at the first opening so that start-up stays fast and light.
 class TForm3 : public QDialog {
@@ -38,9 +41,22 @@ public:
     void Button4Click(); // "Inicio"
     void Button5Click(); // "Salir"
 
+    // Without one, failures are shown in a plain critical message box.
+    void setFailureReporter(FailureReporter reporter);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    void connectControls();
+    void ensureBrowser();
+    void navigateTo(const QString& address);
+    template <typename F> void guarded(F&& handler);
+
     std::unique_ptr<Ui::TForm3> ui;
     BrowserFactory factory;
     std::unique_ptr<Browser> browser;
+    FailureReporter reportFailure;
     QString CurrentAddress;
 };

@@ -1,0 +1,26 @@
+# About box, online-information window and the pictures of all windows.
+
+target_sources(quillmark_ui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/about.cpp ${CMAKE_CURRENT_LIST_DIR}/about.h
+    ${CMAKE_CURRENT_LIST_DIR}/about.ui
+    ${CMAKE_CURRENT_LIST_DIR}/navegador.cpp ${CMAKE_CURRENT_LIST_DIR}/navegador.h
+    ${CMAKE_CURRENT_LIST_DIR}/navegador.ui)
+
+# The pictures go in as an object library compiled into every consumer: inside the static
+# archive nothing would reference them and the linker would drop them.
+add_library(quillmark_images OBJECT ${CMAKE_CURRENT_LIST_DIR}/resources/resources.qrc)
+set_target_properties(quillmark_images PROPERTIES AUTORCC ON)
+target_link_libraries(quillmark_images PRIVATE Qt6::Core)
+target_link_libraries(quillmark_ui INTERFACE $<TARGET_OBJECTS:quillmark_images>)
+add_dependencies(quillmark_ui quillmark_images)
+
+# Only the program links the web engine; tests and the core windows never load it.
+if(TARGET Qt6::WebEngineWidgets)
+    add_library(quillmark_webbrowser STATIC
+        ${CMAKE_CURRENT_LIST_DIR}/browser_webengine.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/browser_webengine.h)
+    target_link_libraries(quillmark_webbrowser PUBLIC quillmark_ui Qt6::WebEngineWidgets)
+    set_target_properties(quillmark_webbrowser PROPERTIES AUTOMOC ON)
+else()
+    message(WARNING "Qt WebEngine not found: the online-information window has no browser")
+endif()

@@ -7,6 +7,7 @@
 #include "engine.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -19,12 +20,12 @@
 namespace quillmark::sim {
 
 enum class FaultKind {
-    NoAnswer,      // the frame is taken (and stored) but not answered
-    FailAnswer,    // answered 0x00 instead (a write is not stored)
-    ShortReply,    // a read reply breaks off after `count` bytes
-    Garbage,       // `count` random bytes instead of the answer
-    Delay,         // the answer is sent after `delay`
-    HangUp,        // the pty closes after this frame (no answer)
+    NoAnswer,   // the frame is taken (and stored) but not answered
+    FailAnswer, // answered 0x00 instead (a write is not stored)
+    ShortReply, // a read reply breaks off after `count` bytes
+    Garbage,    // `count` random bytes instead of the answer
+    Delay,      // the answer is sent after `delay`
+    HangUp,     // the pty closes after this frame (no answer)
 };
 
 struct Fault {
@@ -35,9 +36,10 @@ struct Fault {
 };
 
 struct PtyEncoderOptions {
-    bool paced = true;                 // 240 bytes/s each way
+    bool paced = true; // 240 bytes/s each way
     std::vector<Fault> faults;
     std::optional<std::array<Byte, 256>> memory; // initial memory (default: all 0xFF)
+    std::uint32_t garbageSeed = 1;               // Garbage bytes repeat from run to run
 };
 
 class PtyEncoder {
@@ -70,6 +72,8 @@ public:
     // Sends raw bytes to the tool (a byte arriving with nothing waiting, for instance).
     void inject(std::vector<Byte> bytes);
     // Bytes received that were not part of any frame (dropped).
+    [[nodiscard]] std::size_t droppedBytes() const;
+    // True once a HangUp fault has closed the pty.
     [[nodiscard]] bool hungUp() const;
 
 private:

@@ -1,0 +1,46 @@
+#pragma once
+
+// Timing of a 2400 bit/s 8N1 line, one direction each way: ten bit times, 240 bytes a second.
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
+namespace quillmark::sim {
+
+using SimClock = std::chrono::steady_clock;
+
+class LineModel {
+public:
+    // Rounded up so that the modelled line is never faster than a real one.
+    static constexpr std::chrono::nanoseconds kByteTime{4'166'667};
+
+    explicit LineModel(bool paced) : paced_(paced) {}
+
+    // When a byte read at `readAt` counts as arrived: a byte cannot follow the one before it
+    // sooner than one byte time, however quickly the pty delivered both.
+    [[nodiscard]] SimClock::time_point receive(SimClock::time_point readAt) {
+        if (paced_ && lastRx_)
+            readAt = std::max(readAt, *lastRx_ + kByteTime);
+        lastRx_ = readAt;
+        return readAt;
+    }
+
+    // When a byte ready to go at `readyAt` has fully reached the other end. Bytes leave one
+    // after another, so a byte never overtakes the one queued before it.
+    [[nodiscard]] SimClock::time_point transmit(SimClock::time_point readyAt) {
+        if (lastTx_)
+            readyAt = std::max(readyAt, *lastTx_);
+        if (paced_)
+            readyAt += kByteTime;
+        lastTx_ = readyAt;
+        return readyAt;
+    }
+
+private:
+    bool paced_;
+    std::optional<SimClock::time_point> lastRx_;
+    std::optional<SimClock::time_point> lastTx_;
+};
+
+} // namespace quillmark::sim

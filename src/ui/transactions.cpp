@@ -60,11 +60,11 @@ void TForm1::beginRead(std::uint8_t state) {
     ReadState = state;
 }
 
-void TForm1::storeBlock(Block block, std::span<const Byte> data) {
+void TForm1::storeBlock(Block block, std::span<const Byte> bytes) {
     // A selector without a selection can point a block outside the map; never store there.
     if (block.address < 0 || block.address + block.length > static_cast<int>(kDeviceMapSize))
         return;
-    std::copy(data.begin(), data.end(), StationImage.device(block).begin());
+    std::copy(bytes.begin(), bytes.end(), StationImage.device(block).begin());
 }
 
 void TForm1::SendPIClick() {
@@ -72,10 +72,10 @@ void TForm1::SendPIClick() {
         return;
     beginSingleWrite();
     const int f = frameOf(ui->FramePI);
-    const auto data = encodePi(
+    const auto encoded = encodePi(
         {ui->Country->currentIndex(), ui->Coverage->currentIndex(), ui->Mat1->currentIndex()});
-    writeFrame(piWriteFrame(f, data));
-    storeBlock(piBlock(f), data);
+    writeFrame(piWriteFrame(f, encoded));
+    storeBlock(piBlock(f), encoded);
 }
 
 void TForm1::SendPtyClick() {
@@ -83,10 +83,10 @@ void TForm1::SendPtyClick() {
         return;
     beginSingleWrite();
     const int f = frameOf(ui->FramePTY);
-    const auto data =
+    const auto encoded =
         encodePty({ui->TPBox->isChecked(), ui->PTYBox->currentIndex(), ui->MS->currentIndex()});
-    writeFrame(ptyWriteFrame(f, data));
-    storeBlock(ptyBlock(f), data);
+    writeFrame(ptyWriteFrame(f, encoded));
+    storeBlock(ptyBlock(f), encoded);
 }
 
 void TForm1::SendPSClick() {
@@ -95,9 +95,9 @@ void TForm1::SendPSClick() {
     beginSingleWrite();
     const int f = frameOf(ui->FramePS);
     const int s = ui->PSBox->currentIndex();
-    const auto data = encodePsScreen(psEditBytes(*ui->PS));
-    writeFrame(psWriteFrame(f, s, data));
-    storeBlock(psScreenBlock(f, s), data);
+    const auto encoded = encodePsScreen(psEditBytes(*ui->PS));
+    writeFrame(psWriteFrame(f, s, encoded));
+    storeBlock(psScreenBlock(f, s), encoded);
 }
 
 void TForm1::SendAFClick() {
@@ -112,9 +112,9 @@ void TForm1::SendAFClick() {
         ui->AF9, ui->AF10, ui->AF11, ui->AF12, ui->AF13, ui->AF14, ui->AF15};
     for (std::size_t i = 0; i < lists.size(); ++i)
         controls.codes[i] = lists[i]->currentIndex();
-    const auto data = encodeAf(controls);
-    writeFrame(afWriteFrame(f, data));
-    storeBlock(afBlock(f), data);
+    const auto encoded = encodeAf(controls);
+    writeFrame(afWriteFrame(f, encoded));
+    storeBlock(afBlock(f), encoded);
 }
 
 void TForm1::SendRTClick() {
@@ -135,10 +135,10 @@ void TForm1::SendConfClick() {
         return;
     beginSingleWrite();
     const int f = frameOf(ui->FrameConf);
-    const auto data = encodeSequence(
+    const auto encoded = encodeSequence(
         {ui->NumPant->currentIndex(), ui->RTBox->isChecked(), ui->Timing->currentIndex()});
-    writeFrame(sequenceWriteFrame(f, data));
-    storeBlock(sequenceBlock(f), data);
+    writeFrame(sequenceWriteFrame(f, encoded));
+    storeBlock(sequenceBlock(f), encoded);
 }
 
 void TForm1::ReadPIClick() {

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "principal.h"
+#include "scripted_dialogs.h"
+#include "temp_config.h"
+
+#include "pty_encoder.h"
+
+#include <QAction>
+#include <QPushButton>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+using Memory = std::array<std::uint8_t, 256>;
+
+struct SessionOptions {
+    bool paced = false;
+    std::optional<Memory> memory;
+    std::chrono::milliseconds timer1{400};
+    std::chrono::milliseconds timer2{300};
+    std::chrono::milliseconds timer3{2000};
+};
+
+// The main window on a simulated encoder linked as COM1 in a private config folder.
+class EncoderSession {
+public:
+    explicit EncoderSession(SessionOptions options = {});
+    ~EncoderSession();
+    EncoderSession(const EncoderSession&) = delete;
+    EncoderSession& operator=(const EncoderSession&) = delete;
+
+    [[nodiscard]] TForm1& form() { return *form_; }
+    [[nodiscard]] quillmark::sim::PtyEncoder& encoder() { return *encoder_; }
+    [[nodiscard]] ScriptedDialogs& dialogs() { return dialogs_; }
+
+    template <typename T> [[nodiscard]] T* control(const char* name) const;
+    void click(const char* buttonName);
+    void trigger(const char* actionName);
+
+    // The twelve Enviar/Leer buttons: all enabled, or all disabled.
+    [[nodiscard]] bool buttonsUnlocked() const;
+    [[nodiscard]] bool buttonsLocked() const;
+    // No transaction outstanding and the buttons unlocked.
+    [[nodiscard]] bool idle() const;
+    [[nodiscard]] bool waitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    [[nodiscard]] bool waitFor(const std::function<bool()>& condition,
+                               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Lets events run for a while (bytes in flight, timers).
+    void settle(std::chrono::milliseconds time);
+
+    [[nodiscard]] std::vector<Bytes> frames() const;
+    [[nodiscard]] Memory deviceMap() const;
+    [[nodiscard]] int shown(ScriptedDialogs::Kind kind) const { return dialogs_.count(kind); }
+
+private:
+    TempConfig config_;
+    std::unique_ptr<quillmark::sim::PtyEncoder> encoder_;
+    ScriptedDialogs dialogs_;
+    std::unique_ptr<TForm1> form_;
+};
+
+template <typename T> T* EncoderSession::control(const char* name) const {
+    auto* found = form_->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::runtime_error(std::string("no control named ") + name);
+    return found;
+}
+
+// Bytes of a block as the encoder memory or the map holds them.
+[[nodiscard]] Bytes slice(const Memory& m, int address, int length);
+[[nodiscard]] Bytes bytesOf(std::initializer_list<int> values);
+[[nodiscard]] std::uint8_t xorOf(const Bytes& bytes, std::size_t count);
+[[nodiscard]] QString hex(const Bytes& bytes);
+
+// Twelve Enviar/Leer buttons by object name.
+extern const std::array<const char*, 12> kSendReadButtons;

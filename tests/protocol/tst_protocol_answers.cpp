@@ -1,0 +1,316 @@
+// The encoder's answers and their absence: status colour over time, button lock, time-out
+// boxes, late and stray bytes, a closed port and a hang-up.
+
+#include "encoder_session.h"
+
+#include "serial/comport.h"
+#include "vcl_timer.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using Kind = ScriptedDialogs::Kind;
+using quillmark::sim::Fault;
+using quillmark::sim::FaultKind;
+
+namespace {
+
+void setIndex(EncoderSession& s, const char* name, int index) {
+    s.control<QComboBox>(name)->setCurrentIndex(index);
+}
+
+// A PI of Frame 1 whose bytes differ from the start-up values.
+void choosePi(EncoderSession& s) {
+    setIndex(s, "FramePI", 0);
+    setIndex(s, "Country", 4);
+    setIndex(s, "Coverage", 7);
+    setIndex(s, "Mat1", 0x3C);
+}
+
+const Bytes kChosenPi = bytesOf({0x57, 0x3C});
+
+void sendPi(EncoderSession& s) {
+    choosePi(s);
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.click("EnviaPI");
+}
+
+} // namespace
+
+class TestProtocolAnswers : public QObject {
+    Q_OBJECT
+private slots:
+    void answerColours_data();
+    void answerColours();
+    void successColourHeldForRealInterval();
+    void unansweredWriteTimesOut();
+    void unansweredWriteAtRealInterval();
+    void lateAnswerStillTaken();
+    void declinedWriteSendsNothing_data();
+    void declinedWriteSendsNothing();
+    void radioTextFailedChunkEndsRed_data();
+    void radioTextFailedChunkEndsRed();
+    void shortReplyEndsRead_data();
+    void shortReplyEndsRead();
+    void strayByteIsDiscarded();
+    void watchdogAtRealInterval();
+    void closedPortStopsBeforeQuestion_data();
+    void closedPortStopsBeforeQuestion();
+    void hangUpClosesPortSilently();
+};
+
+void TestProtocolAnswers::answerColours_data() {
+    QTest::addColumn<bool>("fail");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("0xAA") << false << TForm1::clLime;
+    QTest::newRow("0x00") << true << TForm1::clRed;
+}
+
+void TestProtocolAnswers::answerColours() {
+    QFETCH(bool, fail);
+    QFETCH(QColor, colour);
+    EncoderSession s({.timer2 = 600ms});
+    if (fail)
+        s.encoder().addFault({1, FaultKind::FailAnswer, 0, {}});
+    sendPi(s);
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.form().statusColour(), colour);
+    // The map holds what was sent whatever the encoder said.
+    QCOMPARE(slice(s.deviceMap(), 0, 2), kChosenPi);
+    QCOMPARE(slice(s.encoder().memory(), 0, 2) == kChosenPi, !fail);
+    QVERIFY(s.waitFor([&s] { return s.form().statusColour() == TForm1::clGreen; }, 3s));
+    QVERIFY(s.idle());
+}
+
+void TestProtocolAnswers::successColourHeldForRealInterval() {
+    EncoderSession s({.timer2 = 5000ms});
+    sendPi(s);
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.form().statusColour(), TForm1::clLime);
+    s.settle(4500ms);
+    QCOMPARE(s.form().statusColour(), TForm1::clLime);
+    QVERIFY(s.waitFor([&s] { return s.form().statusColour() == TForm1::clGreen; }, 1500ms));
+}
+
+void TestProtocolAnswers::unansweredWriteTimesOut() {
+    EncoderSession s;
+    s.encoder().addFault({1, FaultKind::NoAnswer, 0, {}});
+    sendPi(s);
+    QVERIFY(s.buttonsLocked());
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+    QCOMPARE(s.dialogs().texts(Kind::Error), QStringList{QStringLiteral("Error de Comunicación")});
+    QVERIFY(s.buttonsUnlocked());
+    QCOMPARE(int(s.form().sendState()), 1);
+    QCOMPARE(s.form().statusColour(), TForm1::clGreen);
+    QCOMPARE(slice(s.deviceMap(), 0, 2), kChosenPi);
+}
+
+void TestProtocolAnswers::unansweredWriteAtRealInterval() {
+    EncoderSession s({.timer1 = 5000ms});
+    s.encoder().addFault({1, FaultKind::NoAnswer, 0, {}});
+    sendPi(s);
+    s.settle(4500ms);
+    QCOMPARE(s.dialogs().count(Kind::Error), 0);
+    QVERIFY(s.buttonsLocked());
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }, 1500ms));
+    QVERIFY(s.buttonsUnlocked());
+}
+
+void TestProtocolAnswers::lateAnswerStillTaken() {
+    EncoderSession s;
+    s.encoder().addFault({1, FaultKind::NoAnswer, 0, {}});
+    sendPi(s);
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+    s.encoder().inject({0xAA});
+    QVERIFY(s.waitFor([&s] { return s.form().sendState() == 0; }));
+    QCOMPARE(s.form().statusColour(), TForm1::clLime);
+    QVERIFY(s.idle());
+}
+
+void TestProtocolAnswers::declinedWriteSendsNothing_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("menu");
+    QTest::newRow("PI") << "EnviaPI" << false;
+    QTest::newRow("PTY") << "EnviaPTY" << false;
+    QTest::newRow("PS") << "EnviaPS" << false;
+    QTest::newRow("AF") << "EnviaAF" << false;
+    QTest::newRow("RadioText") << "EnviaRT1" << false;
+    QTest::newRow("sequence") << "EnviaCONF" << false;
+    QTest::newRow("erase") << "BorrarMemoriaEquipo1" << true;
+    QTest::newRow("programming") << "Grabartodoelequipo1" << true;
+}
+
+void TestProtocolAnswers::declinedWriteSendsNothing() {
+    QFETCH(QString, command);
+    QFETCH(bool, menu);
+    EncoderSession s({.timer2 = 60s});
+    sendPi(s); // leaves the panel lime and SendState 0
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.form().statusColour(), TForm1::clLime);
+    s.encoder().clearLog();
+    choosePi(s);
+    setIndex(s, "Country", 1); // differs from the map, must not reach it
+    setIndex(s, "FramePS", 1);
+    setIndex(s, "PSBox", 5);
+    const Memory before = s.deviceMap();
+    const Memory encoderBefore = s.encoder().memory();
+    s.dialogs().queueAnswer(Dialogs::Answer::No);
+    if (menu)
+        s.trigger(qPrintable(command));
+    else
+        s.click(qPrintable(command));
+    s.settle(200ms);
+    QCOMPARE(s.dialogs().count(Kind::Question), 2);
+    QVERIFY(s.frames().empty());
+    QCOMPARE(s.form().statusColour(), TForm1::clGreen);
+    QVERIFY(s.idle());
+    QCOMPARE(s.deviceMap(), before);
+    QCOMPARE(s.encoder().memory(), encoderBefore);
+    QCOMPARE(s.control<QComboBox>("FramePS")->currentIndex(), 1);
+    QCOMPARE(s.control<QComboBox>("PSBox")->currentIndex(), 5);
+    QVERIFY(s.dialogs().allAnswersUsed());
+}
+
+void TestProtocolAnswers::radioTextFailedChunkEndsRed_data() {
+    QTest::addColumn<int>("failingChunk"); // 1-based; 0 for none
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("all answered 0xAA") << 0 << TForm1::clLime;
+    QTest::newRow("first fails") << 1 << TForm1::clRed;
+    QTest::newRow("second fails") << 2 << TForm1::clRed;
+    QTest::newRow("last fails") << 4 << TForm1::clRed;
+}
+
+void TestProtocolAnswers::radioTextFailedChunkEndsRed() {
+    QFETCH(int, failingChunk);
+    QFETCH(QColor, colour);
+    EncoderSession s({.timer2 = 60s});
+    if (failingChunk)
+        s.encoder().addFault({failingChunk, FaultKind::FailAnswer, 0, {}});
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.click("EnviaRT1");
+    QVERIFY(s.waitIdle());
+    const auto frames = s.frames();
+    QCOMPARE(frames.size(), std::size_t(4));
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(int(frames[k][17]), 40 + 16 * k);
+    QCOMPARE(s.form().statusColour(), colour);
+    // A later single write starts afresh.
+    sendPi(s);
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.form().statusColour(), TForm1::clLime);
+}
+
+void TestProtocolAnswers::shortReplyEndsRead_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("received");
+    QTest::newRow("PI, nothing") << "ReadPI" << 0;
+    QTest::newRow("PI, one of two") << "ReadPI" << 1;
+    QTest::newRow("AF, fifteen of sixteen") << "ReadAF" << 15;
+    QTest::newRow("RadioText, half") << "ReadRT" << 32;
+}
+
+void TestProtocolAnswers::shortReplyEndsRead() {
+    QFETCH(QString, button);
+    QFETCH(int, received);
+    // Longer than the port's read time-out, so a broken reply is not also a missing one.
+    EncoderSession s({.timer1 = 1500ms});
+    // The PI page set apart from the encoder's all-0xFF memory.
+    choosePi(s);
+    s.encoder().addFault({1, FaultKind::ShortReply, received, {}});
+    s.click(qPrintable(button));
+    if (received == 0) {
+        QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+    } else {
+        QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::StandardError) == 1; }));
+        QCOMPARE(s.dialogs().texts(Kind::StandardError), QStringList{QStringLiteral("Timeout.")});
+    }
+    QVERIFY(s.idle());
+    if (button == QLatin1String("ReadPI"))
+        QCOMPARE(s.control<QComboBox>("Mat1")->currentIndex(), 0x3C);
+    // The rest of the broken reply arrives late; it must not be read as the next reply.
+    s.encoder().inject(Bytes(8, 0x00));
+    s.settle(200ms);
+    s.click("ReadPI");
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.control<QComboBox>("Mat1")->currentIndex(), 0xFF);
+    QCOMPARE(s.dialogs().count(Kind::Error), received == 0 ? 1 : 0);
+}
+
+void TestProtocolAnswers::strayByteIsDiscarded() {
+    Memory m{};
+    m[0] = 0x57;
+    m[1] = 0x3C;
+    EncoderSession s({.memory = m});
+    s.encoder().inject({0x99});
+    s.settle(300ms);
+    QVERIFY(s.idle());
+    s.click("ReadPI");
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.control<QComboBox>("Mat1")->currentIndex(), 0x3C);
+    QCOMPARE(s.control<QComboBox>("Coverage")->currentIndex(), 7);
+    QCOMPARE(s.dialogs().count(Kind::StandardError), 0);
+}
+
+void TestProtocolAnswers::watchdogAtRealInterval() {
+    EncoderSession s({.timer3 = 2000ms});
+    s.form().desactiva();
+    s.form().timer3().start();
+    s.settle(1500ms);
+    QVERIFY(s.buttonsLocked());
+    QVERIFY(s.waitFor([&s] { return s.buttonsUnlocked(); }, 1500ms));
+    QVERIFY(!s.form().timer3().isEnabled());
+}
+
+void TestProtocolAnswers::closedPortStopsBeforeQuestion_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("menu");
+    for (const char* name : kSendReadButtons)
+        QTest::newRow(name) << name << false;
+    for (const char* name : {"LeerEquipo1", "Grabartodoelequipo1", "BorrarMemoriaEquipo1"})
+        QTest::newRow(name) << name << true;
+}
+
+void TestProtocolAnswers::closedPortStopsBeforeQuestion() {
+    QFETCH(QString, command);
+    QFETCH(bool, menu);
+    EncoderSession s;
+    s.form().port().Close();
+    s.control<QPlainTextEdit>("RTEdit")->setPlainText(QStringLiteral("kept"));
+    s.control<QLineEdit>("PS")->setText(QStringLiteral("kept"));
+    const Memory before = s.deviceMap();
+    if (menu)
+        s.trigger(qPrintable(command));
+    else
+        s.click(qPrintable(command));
+    s.settle(100ms);
+    QCOMPARE(s.dialogs().texts(Kind::StandardError),
+             QStringList{QStringLiteral("Can't perform this operation on a closed port.")});
+    QCOMPARE(s.dialogs().count(Kind::Question), 0);
+    QVERIFY(s.idle());
+    QCOMPARE(s.deviceMap(), before);
+    QCOMPARE(s.control<QPlainTextEdit>("RTEdit")->toPlainText(), QStringLiteral("kept"));
+    QCOMPARE(s.control<QLineEdit>("PS")->text(), QStringLiteral("kept"));
+    QVERIFY(!s.form().timer1().isEnabled());
+    QVERIFY(s.frames().empty());
+}
+
+void TestProtocolAnswers::hangUpClosesPortSilently() {
+    EncoderSession s({.timer1 = 300ms});
+    s.encoder().addFault({1, FaultKind::HangUp, 0, {}});
+    sendPi(s);
+    QVERIFY(s.waitFor([&s] { return !s.form().port().Active(); }));
+    QCOMPARE(s.dialogs().count(Kind::StandardError), 0);
+    // The missing answer is still reported once.
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+    s.click("ReadPI");
+    s.settle(100ms);
+    QCOMPARE(s.dialogs().texts(Kind::StandardError),
+             QStringList{QStringLiteral("Can't perform this operation on a closed port.")});
+    QVERIFY(s.buttonsUnlocked());
+}
+
+QTEST_MAIN(TestProtocolAnswers)
+#include "tst_protocol_answers.moc"

@@ -1,0 +1,334 @@
+// Single-block writes and reads against the simulated encoder: the bytes on the wire, what
+// the map and the encoder hold afterwards, and what the page shows after reading back.
+
+#include "encoder_session.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using Kind = ScriptedDialogs::Kind;
+
+namespace {
+
+enum class Page { Pi, Pty, Ps, Af, Conf };
+
+struct PageInfo {
+    const char* send;
+    const char* read;
+    const char* selector;
+    const char* question;
+    int code;
+    int length;
+};
+
+PageInfo info(Page page) {
+    switch (page) {
+    case Page::Pi:
+        return {"EnviaPI", "ReadPI", "FramePI", "Quiere grabar el PI en el equipo?", 1, 2};
+    case Page::Pty:
+        return {"EnviaPTY", "ReadPTY", "FramePTY", "Quiere grabar el bloque PTY en el equipo?",
+                1,          2};
+    case Page::Ps:
+        return {"EnviaPS", "ReadPS", "FramePS", "Quiere grabar el PS en el equipo?", 2, 8};
+    case Page::Af:
+        return {"EnviaAF", "ReadAF", "AFSelectFrame", "Quiere grabar las AF en el equipo?", 3, 16};
+    case Page::Conf:
+        return {"EnviaCONF", "ReadConf",
+                "FrameConf", "Quiere grabar la configuración en el equipo?",
+                5,           2};
+    }
+    return {};
+}
+
+void setIndex(EncoderSession& s, const char* name, int index) {
+    s.control<QComboBox>(name)->setCurrentIndex(index);
+}
+
+// Two distinct sets of control values per page (variant 0 and 1), varied by frame and screen
+// so that no two rows write the same bytes.
+void applyValues(EncoderSession& s, Page page, int variant, int f, int screen) {
+    const int salt = f * 8 + screen;
+    switch (page) {
+    case Page::Pi:
+        setIndex(s, "Country", variant ? 2 : 12 - f);
+        setIndex(s, "Coverage", variant ? 9 : 3 + f);
+        setIndex(s, "Mat1", variant ? 0x11 : 0xA5 + f);
+        break;
+    case Page::Pty:
+        s.control<QCheckBox>("TPBox")->setChecked(variant == 0);
+        setIndex(s, "PTYBox", variant ? 3 : 10 + f);
+        setIndex(s, "MS", variant ? 0 : 1);
+        break;
+    case Page::Ps:
+        setIndex(s, "PSBox", screen);
+        s.control<QLineEdit>("PS")->setText(
+            variant ? QStringLiteral("ZZZZZZZZ") : QStringLiteral("S%1F%2 ab").arg(screen).arg(f));
+        break;
+    case Page::Af:
+        setIndex(s, "NumAF", variant ? 15 : 5 + f);
+        for (int i = 1; i <= 15; ++i)
+            setIndex(s, qPrintable(QStringLiteral("AF%1").arg(i)),
+                     variant ? 204 - i : i * 7 + salt);
+        break;
+    case Page::Conf:
+        setIndex(s, "NumPant", variant ? 7 : 2 + f);
+        s.control<QCheckBox>("RTBox")->setChecked(variant == 0);
+        setIndex(s, "Timing", variant ? 4 : 2 - f);
+        break;
+    }
+}
+
+QString describe(EncoderSession& s, Page page) {
+    auto idx = [&s](const char* name) { return s.control<QComboBox>(name)->currentIndex(); };
+    auto ticked = [&s](const char* name) { return s.control<QCheckBox>(name)->isChecked(); };
+    switch (page) {
+    case Page::Pi:
+        return QStringLiteral("%1 %2 %3").arg(idx("Country")).arg(idx("Coverage")).arg(idx("Mat1"));
+    case Page::Pty:
+        return QStringLiteral("%1 %2 %3").arg(ticked("TPBox")).arg(idx("PTYBox")).arg(idx("MS"));
+    case Page::Ps:
+        return s.control<QLineEdit>("PS")->text();
+    case Page::Af: {
+        QString out = QString::number(idx("NumAF"));
+        for (int i = 1; i <= 15; ++i)
+            out += QLatin1Char(' ') + QString::number(idx(qPrintable(QStringLiteral("AF%1").arg(i)))));
+        return out;
+    }
+    case Page::Conf:
+        return QStringLiteral("%1 %2 %3")
+            .arg(idx("NumPant"))
+            .arg(ticked("RTBox"))
+            .arg(idx("Timing"));
+    }
+    return {};
+}
+
+using Setup = std::function<void(EncoderSession&)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Page)
+Q_DECLARE_METATYPE(Setup)
+Q_DECLARE_METATYPE(Bytes)
+
+class TestProtocolBlocks : public QObject {
+    Q_OBJECT
+private slots:
+    void writeThenReadBack_data();
+    void writeThenReadBack();
+    void exactWriteFrames_data();
+    void exactWriteFrames();
+    void radioTextChunks_data();
+    void radioTextChunks();
+    void radioTextReadIgnoresSelectors();
+    void readEmptiesFieldFirst_data();
+    void readEmptiesFieldFirst();
+};
+
+void TestProtocolBlocks::writeThenReadBack_data() {
+    QTest::addColumn<Page>("page");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<int>("screen");
+    QTest::addColumn<int>("address");
+    const std::pair<Page, const char*> pages[] = {
+        {Page::Pi, "PI"}, {Page::Pty, "PTY"}, {Page::Af, "AF"}, {Page::Conf, "CONFIG"}};
+    const int addresses[][2] = {{0x00, 0x04}, {0x02, 0x06}, {0x08, 0x18}, {0xFC, 0xFE}};
+    for (int p = 0; p < 4; ++p)
+        for (int f = 0; f < 2; ++f)
+            QTest::addRow("%s frame %d", pages[p].second, f + 1)
+                << pages[p].first << f << 0 << addresses[p][f];
+    for (int f = 0; f < 2; ++f)
+        for (int screen = 0; screen < 8; ++screen)
+            QTest::addRow("PS frame %d screen %d", f + 1, screen + 1)
+                << Page::Ps << f << screen << 104 + 64 * f + 8 * screen;
+}
+
+void TestProtocolBlocks::writeThenReadBack() {
+    QFETCH(Page, page);
+    QFETCH(int, frame);
+    QFETCH(int, screen);
+    QFETCH(int, address);
+    const PageInfo pi = info(page);
+    EncoderSession s;
+    setIndex(s, pi.selector, frame);
+
+    // Write the first values: exact frame layout, stored in the map and in the encoder.
+    applyValues(s, page, 0, frame, screen);
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.click(pi.send);
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.dialogs().texts(Kind::Question), QStringList{QString::fromUtf8(pi.question)});
+    const auto frames = s.frames();
+    QCOMPARE(frames.size(), std::size_t(1));
+    const Bytes& f = frames[0];
+    QCOMPARE(f.size(), std::size_t(pi.length + 3));
+    QCOMPARE(int(f[0]), pi.code);
+    QCOMPARE(int(f[pi.length + 1]), address);
+    QCOMPARE(f[pi.length + 2], xorOf(f, pi.length + 2));
+    const Bytes data(f.begin() + 1, f.begin() + 1 + pi.length);
+    QCOMPARE(slice(s.deviceMap(), address, pi.length), data);
+    QCOMPARE(slice(s.encoder().memory(), address, pi.length), data);
+    QCOMPARE(s.form().statusColour(), TForm1::clLime);
+    const QString written = describe(s, page);
+    const Memory encoderAfterFirst = s.encoder().memory();
+
+    // Write other values, then put the first ones back into the encoder behind our back.
+    applyValues(s, page, 1, frame, screen);
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.click(pi.send);
+    QVERIFY(s.waitIdle());
+    QVERIFY(describe(s, page) != written);
+    const Memory mapBeforeRead = s.deviceMap();
+    s.encoder().setMemory(encoderAfterFirst);
+    s.encoder().clearLog();
+
+    // The read shows the encoder's block and leaves the map alone.
+    s.click(pi.read);
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.frames(), std::vector<Bytes>{bytesOf({0x10, address, pi.length})});
+    QCOMPARE(describe(s, page), written);
+    QCOMPARE(s.deviceMap(), mapBeforeRead);
+    QCOMPARE(s.form().statusColour(), TForm1::clLime); // reads leave the colour
+    QCOMPARE(s.dialogs().count(Kind::StandardError), 0);
+}
+
+void TestProtocolBlocks::exactWriteFrames_data() {
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<Bytes>("expected");
+    QTest::newRow("PI frame 2") << Setup([](EncoderSession& s) {
+        setIndex(s, "FramePI", 1);
+        setIndex(s, "Country", 13);
+        setIndex(s, "Coverage", 0);
+        setIndex(s, "Mat1", 0x12);
+    }) << "EnviaPI" << bytesOf({0x01, 0xE0, 0x12, 0x04, 0xF7});
+    QTest::newRow("PTY frame 1") << Setup([](EncoderSession& s) {
+        setIndex(s, "FramePTY", 0);
+        setIndex(s, "PTYBox", 10);
+        s.control<QCheckBox>("TPBox")->setChecked(true);
+        setIndex(s, "MS", 1);
+    }) << "EnviaPTY" << bytesOf({0x01, 0x05, 0x48, 0x02, 0x4E});
+    QTest::newRow("sequence frame 1") << Setup([](EncoderSession& s) {
+        setIndex(s, "FrameConf", 0);
+        setIndex(s, "NumPant", 2);
+        s.control<QCheckBox>("RTBox")->setChecked(true);
+        setIndex(s, "Timing", 2);
+    }) << "EnviaCONF" << bytesOf({0x05, 0x83, 0x60, 0xFC, 0x1A});
+    QTest::newRow("PS padded with spaces") << Setup([](EncoderSession& s) {
+        setIndex(s, "FramePS", 0);
+        setIndex(s, "PSBox", 0);
+        s.control<QLineEdit>("PS")->setText(QStringLiteral("ABC"));
+    }) << "EnviaPS" << bytesOf({0x02, 0x41, 0x42, 0x43, 0x20, 0x20, 0x20, 0x20, 0x20, 0x68, 0x0A});
+    Bytes af = bytesOf({0x03, 0xE0});
+    af.resize(17, 0x00);
+    af.push_back(0x08);
+    af.push_back(0xEB);
+    QTest::newRow("AF with none still carries fifteen codes") << Setup([](EncoderSession& s) {
+        setIndex(s, "AFSelectFrame", 0);
+        setIndex(s, "NumAF", 0);
+        for (int i = 1; i <= 15; ++i)
+            setIndex(s, qPrintable(QStringLiteral("AF%1").arg(i)), 0);
+    }) << "EnviaAF" << af;
+}
+
+void TestProtocolBlocks::exactWriteFrames() {
+    QFETCH(Setup, setup);
+    QFETCH(QString, button);
+    QFETCH(Bytes, expected);
+    EncoderSession s;
+    setup(s);
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.click(qPrintable(button));
+    QVERIFY(s.waitIdle());
+    QCOMPARE(hex(s.frames().at(0)), hex(expected));
+    const int length = static_cast<int>(expected.size()) - 3;
+    const int address = expected[expected.size() - 2];
+    QCOMPARE(slice(s.deviceMap(), address, length),
+             Bytes(expected.begin() + 1, expected.end() - 2));
+}
+
+void TestProtocolBlocks::radioTextChunks_data() {
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<Bytes>("text"); // the bytes before the space padding
+    QTest::newRow("ten characters")
+        << "Radio Uno!" << bytesOf({'R', 'a', 'd', 'i', 'o', ' ', 'U', 'n', 'o', '!'});
+    QTest::newRow("line break as CR LF") << "AB\nCD" << bytesOf({'A', 'B', 0x0D, 0x0A, 'C', 'D'});
+    QTest::newRow("empty") << "" << Bytes{};
+    QTest::newRow("Latin-1 character") << QString::fromUtf8("Ñu") << bytesOf({0xD1, 'u'});
+    const QString full = QString(64, QLatin1Char('x'));
+    QTest::newRow("full 64") << full << Bytes(64, 'x');
+}
+
+void TestProtocolBlocks::radioTextChunks() {
+    QFETCH(QString, memo);
+    QFETCH(Bytes, text);
+    Bytes padded = text;
+    padded.resize(64, 0x20);
+    EncoderSession s;
+    s.control<QPlainTextEdit>("RTEdit")->setPlainText(memo);
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.click("EnviaRT1");
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.dialogs().texts(Kind::Question),
+             QStringList{QStringLiteral("Quiere grabar el Radiotexto en el equipo?")});
+    const auto frames = s.frames();
+    QCOMPARE(frames.size(), std::size_t(4));
+    for (int k = 0; k < 4; ++k) {
+        const Bytes& f = frames[k];
+        QCOMPARE(f.size(), std::size_t(19));
+        QCOMPARE(int(f[0]), 4);
+        QCOMPARE(int(f[17]), 40 + 16 * k);
+        QCOMPARE(f[18], xorOf(f, 18));
+        QCOMPARE(Bytes(f.begin() + 1, f.begin() + 17),
+                 Bytes(padded.begin() + 16 * k, padded.begin() + 16 * k + 16));
+    }
+    QCOMPARE(slice(s.deviceMap(), 40, 64), padded);
+    QCOMPARE(slice(s.encoder().memory(), 40, 64), padded);
+    QCOMPARE(s.form().statusColour(), TForm1::clLime);
+    QCOMPARE(int(s.form().chunkIndex()), 4);
+}
+
+void TestProtocolBlocks::radioTextReadIgnoresSelectors() {
+    Memory m{};
+    for (int i = 0; i < 256; ++i)
+        m[i] = static_cast<std::uint8_t>('A' + i % 26);
+    m[40 + 20] = 0; // the memo shows the text up to the first zero
+    EncoderSession s({.memory = m});
+    for (const char* selector : {"FramePI", "FramePS", "FramePTY", "AFSelectFrame", "FrameConf"})
+        setIndex(s, selector, 1);
+    s.click("ReadRT");
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.frames(), std::vector<Bytes>{bytesOf({0x10, 0x28, 0x40})});
+    const Bytes shown = slice(m, 40, 20);
+    QCOMPARE(s.control<QPlainTextEdit>("RTEdit")->toPlainText(),
+             QString::fromLatin1(reinterpret_cast<const char*>(shown.data()), 20));
+}
+
+void TestProtocolBlocks::readEmptiesFieldFirst_data() {
+    QTest::addColumn<QString>("button");
+    QTest::newRow("PS") << "ReadPS";
+    QTest::newRow("RadioText") << "ReadRT";
+}
+
+void TestProtocolBlocks::readEmptiesFieldFirst() {
+    QFETCH(QString, button);
+    EncoderSession s;
+    s.encoder().addFault({1, quillmark::sim::FaultKind::NoAnswer, 0, {}});
+    s.control<QLineEdit>("PS")->setText(QStringLiteral("OLD"));
+    s.control<QPlainTextEdit>("RTEdit")->setPlainText(QStringLiteral("OLD TEXT"));
+    s.click(qPrintable(button));
+    QVERIFY(s.buttonsLocked());
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+    QCOMPARE(s.dialogs().texts(Kind::Error), QStringList{QStringLiteral("Error de Comunicación")});
+    QVERIFY(s.idle());
+    const bool ps = button == QLatin1String("ReadPS");
+    QCOMPARE(s.control<QLineEdit>("PS")->text().isEmpty(), ps);
+    QCOMPARE(s.control<QPlainTextEdit>("RTEdit")->toPlainText().isEmpty(), !ps);
+}
+
+QTEST_MAIN(TestProtocolBlocks)
+#include "tst_protocol_blocks.moc"

@@ -2,6 +2,8 @@
 
 #include "program_options.h"
 
+#include "core/port_setting.h"
+
 #include <csignal>
 #include <fstream>
 #include <iostream>
@@ -48,10 +50,10 @@ int serve(const ProgramOptions& o) {
         encoder.setLogSink([&log](const EncoderEngine::Event& event) { writeLog(log, event); });
     encoder.start();
     if (o.link)
-        encoder.linkAs(linkDirectory(), *o.link);
+        encoder.linkAs(quillmark::configDirectory(), *o.link);
     std::cout << encoder.slavePath() << std::endl;
     if (o.link)
-        std::cerr << kName << ": " << (linkDirectory() / *o.link).string() << " -> "
+        std::cerr << kName << ": " << (quillmark::configDirectory() / *o.link).string() << " -> "
                   << encoder.slavePath() << std::endl;
 
     int signal = 0;

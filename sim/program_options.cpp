@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <climits>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -126,18 +125,6 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& args) {
             fail("unknown option '" + opt + "'");
     }
     return o;
-}
-
-std::filesystem::path linkDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path base;
-    if (xdg && *xdg)
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".config";
-    else
-        throw std::runtime_error("neither XDG_CONFIG_HOME nor HOME is set");
-    return base / "Tarvenor" / "Quillmark";
 }
 
 std::array<Byte, 256> loadMemory(const std::filesystem::path& file) {

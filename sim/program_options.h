@@ -25,9 +25,6 @@ struct ProgramOptions {
 [[nodiscard]] ProgramOptions parseProgramOptions(const std::vector<std::string>& args);
 [[nodiscard]] std::string helpText();
 
-// <XDG_CONFIG_HOME or $HOME/.config>/Tarvenor/Quillmark, where the tool looks for COMn.
-[[nodiscard]] std::filesystem::path linkDirectory();
-
 // Up to 256 bytes from address 0; the rest stays erased (0xFF). Throws std::runtime_error.
 [[nodiscard]] std::array<Byte, 256> loadMemory(const std::filesystem::path& file);
 

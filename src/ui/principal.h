@@ -14,8 +14,11 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <utility>
 
 class TComPort;
 class TComSignal;
@@ -23,6 +26,7 @@ class VclTimer;
 class Dialogs;
 class TAboutBox;
 class TForm3;
+class QCheckBox;
 class QComboBox;
 class QPushButton;
 namespace Ui {
@@ -36,6 +40,7 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // The dialogs object must outlive the window. aboutBox/form3 may be null (tests).
+    // The creator runs FormCreate() once, before showing the window.
     explicit TForm1(Dialogs& dialogs, QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -133,17 +138,38 @@ private:
     void connectControls();
     void reportFailure();
 
+    // Construction and start-up helpers (principal.cpp).
+    void fillGeneratedLists();
+    void createSerialLine();
+    void createIndicators();
+    void createTimers();
+    void loadPortSetting();
+    void showPictures();
+    template <typename Sender, typename Signal>
+    void tie(Sender* sender, Signal signal, void (TForm1::*handler)());
+    void tieCheckBox(QCheckBox* box, void (TForm1::*handler)());
+    void tieMenus();
+    void tieButtons();
+    void tieEditors();
+
+    // Editor helpers (editor_sync.cpp).
+    [[nodiscard]] std::array<QComboBox*, 15> afLists() const;
+    void showPi(std::span<const quillmark::Byte, 2> bytes);
+    void showPtyLists(std::span<const quillmark::Byte, 2> bytes);
+    void showTp(std::span<const quillmark::Byte, 2> bytes);
+    void storePsScreen(int frame, int screen);
+
     std::unique_ptr<Ui::TForm1> ui;
     Dialogs& dialogs;
     TAboutBox* AboutBox = nullptr;
     TForm3* Form3 = nullptr;
 
-    TComPort* Comm1 = nullptr;         // owned by the window (QObject parent)
-    TComSignal* ComSignal1 = nullptr;  // Tx
-    TComSignal* ComSignal2 = nullptr;  // Rx
-    VclTimer* Timer1 = nullptr;        // answer time-out, 5000 ms
-    VclTimer* Timer2 = nullptr;        // status-colour hold, 5000 ms
-    VclTimer* Timer3 = nullptr;        // block-read watchdog, 2000 ms
+    TComPort* Comm1 = nullptr;        // owned by the window (QObject parent)
+    TComSignal* ComSignal1 = nullptr; // Tx
+    TComSignal* ComSignal2 = nullptr; // Rx
+    VclTimer* Timer1 = nullptr;       // answer time-out, 5000 ms
+    VclTimer* Timer2 = nullptr;       // status-colour hold, 5000 ms
+    VclTimer* Timer3 = nullptr;       // block-read watchdog, 2000 ms
 
     quillmark::StationImage StationImage;
     std::uint8_t SendState = 0;
@@ -164,7 +190,7 @@ private:
     [[nodiscard]] bool confirmWrite(const QString& question);
     void beginSingleWrite();
     void beginRead(std::uint8_t state);
-    void storeBlock(quillmark::Block block, std::span<const quillmark::Byte> data);
+    void storeBlock(quillmark::Block block, std::span<const quillmark::Byte> bytes);
     void setSendReadButtonsEnabled(bool enabled);
     void takeFinalAnswer();
     void takeChunkAnswer();
@@ -175,3 +201,11 @@ private:
     void finishWholeRead();
     void selectFirstPsScreen();
 };
+
+template <typename F> void TForm1::guarded(F&& handler) {
+    try {
+        std::forward<F>(handler)();
+    } catch (...) {
+        reportFailure();
+    }
+}

@@ -1,0 +1,62 @@
+#include "control_adapters.h"
+
+#include <QMouseEvent>
+#include <QTextCursor>
+
+#include <algorithm>
+
+void DropDownComboBox::showPopup() {
+    emit dropDown();
+    QComboBox::showPopup();
+}
+
+void ClickLineEdit::mousePressEvent(QMouseEvent* event) {
+    QLineEdit::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit clicked();
+}
+
+MemoEdit::MemoEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    connect(this, &QPlainTextEdit::textChanged, this, &MemoEdit::enforceLimit);
+}
+
+int MemoEdit::storedLength(const QString& text) {
+    return static_cast<int>(text.size() + text.count(QLatin1Char('\n')));
+}
+
+void MemoEdit::enforceLimit() {
+    if (reverting_)
+        return;
+    const QString now = toPlainText();
+    // Shortening is always allowed, also for text the program set beyond the limit.
+    if (storedLength(now) <= maxLength_ || storedLength(now) <= storedLength(accepted_)) {
+        accepted_ = now;
+        return;
+    }
+    // Put back the last text within the limit; the cursor stays where the input was refused.
+    const auto inserted = static_cast<int>(now.size() - accepted_.size());
+    const int position =
+        std::clamp(textCursor().position() - inserted, 0, static_cast<int>(accepted_.size()));
+    setStoredText(accepted_);
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(position);
+    setTextCursor(cursor);
+}
+
+void MemoEdit::setStoredText(const QString& text) {
+    reverting_ = true;
+    setPlainText(text);
+    accepted_ = text;
+    reverting_ = false;
+}
+
+NotebookTabBar::NotebookTabBar(QWidget* parent) : QTabBar(parent) {
+    // Connected before the tab widget's own connection, so this runs before the page switch.
+    connect(this, &QTabBar::currentChanged, this, &NotebookTabBar::changing);
+}
+
+Notebook::Notebook(QWidget* parent) : QTabWidget(parent) {
+    auto* bar = new NotebookTabBar(this);
+    connect(bar, &NotebookTabBar::changing, this, &Notebook::changing);
+    setTabBar(bar);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+// Controls that raise the events the window's handlers are written against: a list that
+// announces its drop-down, an edit that announces clicks, a memo with a length limit and a
+// notebook that announces a page change before the new page is shown.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
+
+class DropDownComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
+
+signals:
+    // Before the items show, so the handler still sees the selection being left.
+    void dropDown();
+};
+
+class ClickLineEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+// A plain-text memo whose length counts a line break as two characters (CR LF), the way
+// the text is stored; input beyond the limit is refused.
+class MemoEdit : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit MemoEdit(QWidget* parent = nullptr);
+    void setMaxLength(int length) { maxLength_ = length; }
+    [[nodiscard]] int maxLength() const { return maxLength_; }
+    [[nodiscard]] static int storedLength(const QString& text);
+    // Text set by the program (a refresh or a reply) is shown as it is, even past the limit.
+    void setStoredText(const QString& text);
+
+private:
+    void enforceLimit();
+
+    int maxLength_ = 64;
+    QString accepted_;
+    bool reverting_ = false;
+};
+
+class NotebookTabBar : public QTabBar {
+    Q_OBJECT
+public:
+    explicit NotebookTabBar(QWidget* parent = nullptr);
+
+signals:
+    void changing(int newPage);
+};
+
+class Notebook : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit Notebook(QWidget* parent = nullptr);
+
+signals:
+    // Raised for every change of page, from the operator or from code, while the old page
+    // is still the one shown.
+    void changing(int newPage);
+};

@@ -1,0 +1,227 @@
+#include "principal.h"
+
+#include "control_adapters.h"
+#include "core/field_encodings.h"
+#include "core/port_setting.h"
+#include "dialogs.h"
+#include "serial/comport.h"
+#include "serial/comsignal.h"
+#include "shell.h"
+#include "ui_principal.h"
+#include "vcl_timer.h"
+
+#include "about.h"
+#include "navegador.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPalette>
+#include <QScreen>
+
+#include <filesystem>
+#include <system_error>
+
+using namespace std::chrono_literals;
+
+const QColor TForm1::clGreen{0, 128, 0};
+const QColor TForm1::clLime{0, 255, 0};
+const QColor TForm1::clRed{255, 0, 0};
+
+namespace {
+
+const char* const kPortNames[] = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"};
+constexpr int kPortCount = 8;
+
+void paint(QWidget* panel, const QColor& colour) {
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, colour);
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+}
+
+// The file's line ends come back as CR LF, as the text buffer of the setting file gave them.
+QString withCrLfLineEnds(const std::string& content) {
+    QString text = QString::fromLocal8Bit(content);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+} // namespace
+
+TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), dialogs(dialogsToUse) {
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Tarvenor Quillmark 2.4"));
+    fillGeneratedLists();
+    showPictures();
+    for (QWidget* panel : {ui->Panel3, ui->Panel4, ui->Panel5})
+        paint(panel, clGreen);
+    ui->RTEdit->setMaxLength(quillmark::kRadioTextLength);
+    createSerialLine();
+    createTimers();
+    connectControls();
+    // Loading ends: the port first, then the indicators, which hook in front of OnRxChar.
+    Comm1->FinishLoading();
+    createIndicators();
+    const int menuHeight = menuBar()->sizeHint().height();
+    resize(ui->centralwidget->width(), ui->centralwidget->height() + menuHeight);
+    setMinimumSize(size());
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm3* form3) {
+    AboutBox = aboutBox;
+    Form3 = form3;
+}
+
+void TForm1::fillGeneratedLists() {
+    for (int i = 0; i < quillmark::kReferenceItems; ++i)
+        ui->Mat1->addItem(QString::fromStdString(quillmark::referenceItemText(i)));
+    QStringList frequencies;
+    for (int code = 0; code < quillmark::kAfCodeItems; ++code)
+        frequencies << QString::fromStdString(quillmark::afItemText(code));
+    for (QComboBox* list : afLists())
+        list->addItems(frequencies);
+}
+
+void TForm1::showPictures() {
+    ui->Image2->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/rds.png")));
+    setWindowIcon(QIcon(QStringLiteral(":/images/quillmark.png")));
+}
+
+void TForm1::createSerialLine() {
+    Comm1 = new TComPort(this);
+    Comm1->setObjectName(QStringLiteral("Comm1"));
+    Comm1->SetDeviceName("COM1");
+    Comm1->SetBaudRate(br2400);
+    Comm1->SetDataBits(db8);
+    Comm1->SetParity(paNone);
+    Comm1->SetStopBits(sb1);
+    Comm1->SetOptions(0);
+    Comm1->SetPriorityClass(pcHigh);
+    Comm1->Timeouts().SetReadConstant(1000ms);
+}
+
+void TForm1::createIndicators() {
+    const auto make = [this](const char* name, QWidget* panel, TSignal signal) {
+        auto* indicator = new TComSignal(this);
+        indicator->setObjectName(QString::fromLatin1(name));
+        indicator->SetComPort(Comm1);
+        indicator->SetControl(panel);
+        indicator->SetSignal(signal);
+        indicator->SetDelay(100ms);
+        indicator->FinishLoading();
+        return indicator;
+    };
+    ComSignal1 = make("ComSignal1", ui->Panel3, siTxChar);
+    ComSignal2 = make("ComSignal2", ui->Panel4, siRxChar);
+}
+
+void TForm1::createTimers() {
+    // Created running, as the window description has them; start-up stops them.
+    Timer1 = new VclTimer(5000ms, this);
+    Timer2 = new VclTimer(5000ms, this);
+    Timer3 = new VclTimer(2000ms, this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    for (VclTimer* timer : {Timer1, Timer2, Timer3})
+        timer->start();
+}
+
+QColor TForm1::statusColour() const {
+    return ui->Panel5->palette().color(QPalette::Window);
+}
+
+void TForm1::setStatusColour(const QColor& colour) {
+    paint(ui->Panel5, colour);
+}
+
+int TForm1::frameOf(const QComboBox* selector) const {
+    // Before start-up a selector has no pick yet; Frame 1 keeps every block inside the map.
+    return selector->currentIndex() == 1 ? 1 : 0;
+}
+
+void TForm1::reportFailure() {
+    try {
+        throw;
+    } catch (const EAbort&) {
+        // a silent abort reports nothing
+    } catch (const std::exception& e) {
+        dialogs.standardError(this, standardErrorText(QString::fromUtf8(e.what())));
+    } catch (...) {
+        dialogs.standardError(this, standardErrorText(QStringLiteral("Unknown failure")));
+    }
+}
+
+void TForm1::FormCreate() {
+    guarded([this] {
+        for (VclTimer* timer : {Timer1, Timer2, Timer3})
+            timer->stop();
+        for (QComboBox* selector :
+             {ui->FramePS, ui->FramePI, ui->FramePTY, ui->AFSelectFrame, ui->FrameConf})
+            selector->setCurrentIndex(0);
+        ui->Planes->setCurrentIndex(0);
+        for (QComboBox* list : {ui->PSBox, ui->Portserie, ui->Timing, ui->NumPant, ui->NumAF})
+            list->setCurrentIndex(0);
+        ActualitzaAF();
+        ui->PTYBox->setCurrentIndex(0);
+        ui->MS->setCurrentIndex(0);
+        iniciaarxiu();
+        ui->InicializarProgramacin1->trigger();
+        loadPortSetting();
+        Comm1->SetActive(true);
+    });
+}
+
+void TForm1::loadPortSetting() {
+    const std::filesystem::path path = quillmark::configFilePath();
+    ConfigFilePath = QString::fromStdString(path.string());
+    // Nobody installs the folder here; a folder that cannot be made fails the file step.
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    Memo1 = QStringLiteral("0");
+    if (!std::filesystem::exists(path))
+        quillmark::writeTextFile(path, Memo1.toStdString());
+    Memo1 = withCrLfLineEnds(quillmark::readTextFile(path));
+    const int index = quillmark::parseInteger(Memo1.toStdString());
+    const bool listed = index >= 0 && index < kPortCount;
+    ui->Portserie->setCurrentIndex(listed ? index : -1);
+    if (listed)
+        Comm1->SetDeviceName(kPortNames[index]);
+}
+
+void TForm1::PortserieChange() {
+    const int index = ui->Portserie->currentIndex();
+    if (index < 0 || index >= kPortCount)
+        return;
+    Comm1->SetActive(false);
+    Comm1->SetDeviceName(kPortNames[index]);
+    Comm1->SetActive(true);
+    Memo1 = QString::fromStdString(quillmark::formatPortIndex(index));
+    quillmark::writeTextFile(ConfigFilePath.toStdString(), Memo1.toStdString());
+}
+
+void TForm1::Button7Click() {
+    Comm1->Close();
+    close();
+}
+
+void TForm1::Salir1Click() {
+    close();
+}
+
+void TForm1::Acercade1Click() {
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+void TForm1::InformacinenLnea1Click() {
+    if (Form3)
+        Form3->exec();
+}

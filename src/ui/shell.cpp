@@ -1,0 +1,79 @@
+#include "shell.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+QString standardErrorText(const QString& message) {
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+namespace {
+
+void centreOnScreen(QMessageBox& box, QWidget* parent) {
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    box.adjustSize();
+    box.move(screen->availableGeometry().center() - box.rect().center());
+}
+
+// Enter chooses OK when the box has it and Yes otherwise; Escape No when present, else OK.
+QMessageBox::StandardButton showBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                    const QString& text, bool yesNo) {
+    const auto buttons = yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    box.setEscapeButton(yesNo ? QMessageBox::No : QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    centreOnScreen(box, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+std::optional<QString> runStationDialog(QWidget* parent, QFileDialog::AcceptMode mode,
+                                        QString& folder) {
+    QFileDialog dialog(parent);
+    dialog.setNameFilter(QStringLiteral("Archivo RDS (*.rds)"));
+    dialog.setDefaultSuffix(QStringLiteral("rds"));
+    dialog.setAcceptMode(mode);
+    // The program asks before replacing a file; an open may name a file that is not there.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    folder = dialog.directory().absolutePath();
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
+Dialogs::Answer QtDialogs::question(QWidget* parent, const QString& text) {
+    const auto chosen =
+        showBox(parent, QMessageBox::Information, QStringLiteral("Information"), text, true);
+    return chosen == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+void QtDialogs::errorMessage(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::Critical, QStringLiteral("Error"), text, false);
+}
+
+void QtDialogs::plainMessage(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::NoIcon, kApplicationTitle, text, false);
+}
+
+void QtDialogs::standardError(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::Critical, kApplicationTitle, text, false);
+}
+
+std::optional<QString> QtDialogs::openStationFile(QWidget* parent) {
+    return runStationDialog(parent, QFileDialog::AcceptOpen, folder_);
+}
+
+std::optional<QString> QtDialogs::saveStationFile(QWidget* parent) {
+    return runStationDialog(parent, QFileDialog::AcceptSave, folder_);
+}

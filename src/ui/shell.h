@@ -1,0 +1,26 @@
+#pragma once
+
+// Shell services: the message boxes and station-file dialogs on Qt, and the text rule of
+// the standard error box.
+
+#include "dialogs.h"
+
+#include <QString>
+
+inline const QString kApplicationTitle = QStringLiteral("Quillmark 2.4");
+
+// The failure's message with a full stop appended when it ends in a character above '.'.
+[[nodiscard]] QString standardErrorText(const QString& message);
+
+class QtDialogs : public Dialogs {
+public:
+    Answer question(QWidget* parent, const QString& text) override;
+    void errorMessage(QWidget* parent, const QString& text) override;
+    void plainMessage(QWidget* parent, const QString& text) override;
+    void standardError(QWidget* parent, const QString& text) override;
+    std::optional<QString> openStationFile(QWidget* parent) override;
+    std::optional<QString> saveStationFile(QWidget* parent) override;
+
+private:
+    QString folder_; // the dialogs reopen in the folder used last
+};

@@ -27,8 +27,7 @@ void fitWrapped(QLabel& label) {
     label.resize(label.width(), label.heightForWidth(label.width()));
 }
 
-} // namespace
-
+// The windows open centred on the screen, not over their owner.
 void centreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr)
@@ -37,6 +36,8 @@ void centreOnScreen(QWidget& window) {
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
 }
+
+} // namespace
 
 TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),

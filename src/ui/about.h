@@ -24,6 +24,3 @@ private:
 
     std::unique_ptr<Ui::TAboutBox> ui;
 };
-
-// Centres a top-level window on its screen (the windows open there, not over their owner).
-void centreOnScreen(QWidget& window);

@@ -1,14 +1,27 @@
 #include "navegador.h"
 
-#include "about.h"
+#include "shell.h"
 #include "ui_navegador.h"
 
-#include <QApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <exception>
+
+namespace {
+
+// The windows open centred on the screen, not over their owner.
+void centreOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr)
+        return;
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+}
+
+} // namespace
 
 const QString TForm3::HomeAddress = QStringLiteral("www.tarvenor.com");
 
@@ -50,7 +63,7 @@ template <typename F> void TForm3::guarded(F&& handler) {
     if (reportFailure)
         reportFailure(message);
     else
-        QMessageBox::critical(this, QApplication::applicationDisplayName(), message);
+        QtDialogs().standardError(this, standardErrorText(message));
 }
 
 // Every opening shows the home page, whatever was shown when the window was closed.

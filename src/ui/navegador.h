@@ -41,7 +41,7 @@ public:
     void Button4Click(); // "Inicio"
     void Button5Click(); // "Salir"
 
-    // Without one, failures are shown in a plain critical message box.
+    // Without one, failures are shown in the standard error box.
     void setFailureReporter(FailureReporter reporter);
 
 protected:

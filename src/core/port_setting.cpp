@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "posix_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -24,10 +25,13 @@ constexpr std::size_t kMaxTextFileRead = 64 * 1024;
 // The error box quotes the text; beyond this it shows the start and "...".
 constexpr std::size_t kMaxQuotedText = 40;
 
+// A zero byte would end the message where the error box reads it.
 [[nodiscard]] std::string quoted(std::string_view text) {
-    if (text.size() <= kMaxQuotedText)
-        return std::string(text);
-    return std::string(text.substr(0, kMaxQuotedText)) + "...";
+    std::string shown(text.substr(0, kMaxQuotedText));
+    std::replace(shown.begin(), shown.end(), '\0', '?');
+    if (text.size() > kMaxQuotedText)
+        shown += "...";
+    return shown;
 }
 
 [[noreturn]] void notAnInteger(std::string_view text) {

@@ -7,16 +7,22 @@
 
 #include <QObject>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class TCustomComPort;
 class TComThread;
 namespace quillmark::serial {
 class PlatformPort;
+struct OsResult;
 struct ThreadShared;
 } // namespace quillmark::serial
 
@@ -34,9 +40,33 @@ public:
 };
 
 enum TBaudRate {
-    brDefault, br50, br75, br110, br150, br300, br600, br1200, br1800, br2000, br2400, br3600,
-    br4800, br7200, br9600, br10400, br14400, br15625, br19200, br28800, br38400, br56000,
-    br57600, br115200, br128000, br256000, brCustom
+    brDefault,
+    br50,
+    br75,
+    br110,
+    br150,
+    br300,
+    br600,
+    br1200,
+    br1800,
+    br2000,
+    br2400,
+    br3600,
+    br4800,
+    br7200,
+    br9600,
+    br10400,
+    br14400,
+    br15625,
+    br19200,
+    br28800,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000,
+    brCustom
 };
 enum TDataBits { dbDefault, db4, db5, db6, db7, db8 };
 enum TParity { paDefault, paNone, paOdd, paEven, paMark, paSpace };
@@ -45,19 +75,32 @@ enum TDTRControl { dcDefault, dcDisable, dcEnable, dcHandshake };
 enum TRTSControl { rcDefault, rcDisable, rcEnable, rcHandshake, rcToggle };
 enum TXOnXOffControl { xcDefault, xcDisable, xcInput, xcOutput, xcInputOutput };
 enum TOption {
-    opCheckParity, opOutputCTSFlow, opOutputDSRFlow, opDSRSensitivity, opTXContinueOnXOff,
-    opUseErrorChar, opDiscardNullBytes, opAbortOnError
+    opCheckParity,
+    opOutputCTSFlow,
+    opOutputDSRFlow,
+    opDSRSensitivity,
+    opTXContinueOnXOff,
+    opUseErrorChar,
+    opDiscardNullBytes,
+    opAbortOnError
 };
 using TOptions = std::uint8_t; // bit (1 << TOption)
 enum TPriorityClass { pcDefault, pcIdle, pcNormal, pcHigh, pcRealTime };
-enum TThreadPriority {
-    tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
-};
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 enum TModemStatusValue { msCTS, msDSR, msRing, msRLSD };
 using TModemStatus = std::uint8_t; // bit (1 << TModemStatusValue)
 enum TLineError {
-    leBreak, leDeviceNotSelected, leFrame, leIO, leMode, leOutOfPaper, leOverrun,
-    leDeviceTimeOut, leRxOverflow, leParity, leTxFull
+    leBreak,
+    leDeviceNotSelected,
+    leFrame,
+    leIO,
+    leMode,
+    leOutOfPaper,
+    leOverrun,
+    leDeviceTimeOut,
+    leRxOverflow,
+    leParity,
+    leTxFull
 };
 using TLineErrors = std::uint16_t; // bit (1 << TLineError)
 enum TComAction { caFail, caAbort };
@@ -212,13 +255,145 @@ public:
     // The thirteen line-event slots: setting one re-computes the event mask.
     [[nodiscard]] const TNotifyEvent& OnRxChar() const;
     void SetOnRxChar(TNotifyEvent h);
-    // ... OnBreak, OnCTSChange, OnDSRChange, OnEvent1, OnEvent2, OnPrinterError, OnRing,
-    // OnRLSDChange, OnRx80PercFull, OnRxFlag, OnTxEmpty and OnLineError likewise.
+    [[nodiscard]] const TNotifyEvent& OnBreak() const;
+    void SetOnBreak(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnCTSChange() const;
+    void SetOnCTSChange(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnDSRChange() const;
+    void SetOnDSRChange(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnEvent1() const;
+    void SetOnEvent1(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnEvent2() const;
+    void SetOnEvent2(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnPrinterError() const;
+    void SetOnPrinterError(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnRing() const;
+    void SetOnRing(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnRLSDChange() const;
+    void SetOnRLSDChange(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnRx80PercFull() const;
+    void SetOnRx80PercFull(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnRxFlag() const;
+    void SetOnRxFlag(TNotifyEvent h);
+    [[nodiscard]] const TNotifyEvent& OnTxEmpty() const;
+    void SetOnTxEmpty(TNotifyEvent h);
+    [[nodiscard]] const TLineErrorEvent& OnLineError() const;
+    void SetOnLineError(TLineErrorEvent h);
 
     // Re-apply a settings group to the open device (used by the sub-objects).
     void ApplyState();
     void ApplyBufferSizes();
     void ApplyTimeouts();
+
+    // Between these two calls (reading a form description) Active only records its value.
+    void BeginLoading();
+    [[nodiscard]] bool Loading() const { return loading_; }
+
+    // Bits of the events that the assigned line-event handlers ask for (0 when none).
+    [[nodiscard]] std::uint32_t EventMask() const;
+    // Bytes waiting in the driver's input and output queues.
+    [[nodiscard]] int InputCount() const;
+    [[nodiscard]] int OutputCount() const;
+
+    // How a failure escaping an event handler is reported: the application's standard error
+    // report. Set once at start-up; without it the failure goes to the Qt message log.
+    using HandlerErrorReport = std::function<void(const std::exception&)>;
+    static void SetHandlerErrorReport(HandlerErrorReport report);
+
+protected:
+    // The open routine; on failure the port is left closed and the error passes on.
+    virtual void CreateHandle();
+
+private:
+    friend class TComThread;
+    using ThreadShared = quillmark::serial::ThreadShared;
+
+    // Indexes of the notify slots, in dispatch order (OnLineError is kept apart).
+    enum NotifySlot {
+        nsBreak,
+        nsCTSChange,
+        nsDSRChange,
+        nsEvent1,
+        nsEvent2,
+        nsPrinterError,
+        nsRing,
+        nsRLSDChange,
+        nsRx80PercFull,
+        nsRxChar,
+        nsRxFlag,
+        nsTxEmpty,
+        nsCount
+    };
+    struct Transfer {
+        std::uint8_t* buffer = nullptr;
+        std::size_t length = 0;
+        std::size_t done = 0;
+        std::optional<std::chrono::steady_clock::time_point> deadline;
+        bool outstanding = false;
+    };
+
+    void DestroyHandle();
+    void CheckResult(quillmark::serial::OsResult result) const;
+    [[noreturn]] void RaiseError(int code, const std::string& message) const;
+    void CheckOpen() const;
+    void CheckClosed();
+    void PurgeInput();
+    void PurgeOutput();
+    void WaitRead();
+    void WaitWrite();
+    void CheckLineErrors();
+    void UpdateEventMask();
+    void StartThread();
+    void StopThread();
+    void DispatchEvents(std::uint32_t events);
+    [[noreturn]] void RaiseWaitError();
+
+    void setNotify(NotifySlot slot, TNotifyEvent h);
+    void applyPriorityClass();
+    void restorePriorityClass();
+    void startRead(void* buffer, int length);
+    void startWrite(const void* buffer, int length);
+    void pumpRead();
+    void pumpWrite();
+    [[nodiscard]] std::optional<std::chrono::steady_clock::time_point> readDeadline(int n) const;
+    [[nodiscard]] std::optional<std::chrono::steady_clock::time_point> writeDeadline(int n) const;
+    [[nodiscard]] std::uint64_t bytesTakenFromInput() const;
+    [[nodiscard]] int inputQueueOrZero() const;
+    void snapshotLineCounters();
+    // Event thread handover, run on the port's thread.
+    void deliverEvents(ThreadShared& shared);
+    void handleWaitError(ThreadShared& shared, int code);
+    [[nodiscard]] bool closeOnEventThread();
+
+    std::unique_ptr<quillmark::serial::PlatformPort> platform_;
+    std::shared_ptr<ThreadShared> thread_;
+    std::string deviceName_ = "COM1";
+    TBaudRate baudRate_ = brDefault;
+    int customBaudRate_ = 0;
+    TDataBits dataBits_ = dbDefault;
+    TParity parity_ = paDefault;
+    TStopBits stopBits_ = sbDefault;
+    TOptions options_ = 0;
+    TPriorityClass priorityClass_ = pcDefault;
+    bool synchronizeEvents_ = true;
+    TThreadPriority threadPriority_ = tpTimeCritical;
+    bool storedActive_ = false;
+    bool loading_ = false;
+    std::unique_ptr<TFlowControl> flowControl_;
+    std::unique_ptr<TCharacters> characters_;
+    std::unique_ptr<TBufferSizes> bufferSizes_;
+    std::unique_ptr<TTimeouts> timeouts_;
+    std::array<TNotifyEvent, nsCount> notify_;
+    TLineErrorEvent onLineError_;
+    std::optional<int> savedPriorityClass_; // nice value before opening, when changed
+    int lastWaitError_ = 0;
+    Transfer read_;
+    Transfer write_;
+    std::vector<std::uint8_t> writeBacklog_; // unsent rest of a write that did not wait
+    std::uint8_t writeByte_ = 0;
+    std::uint64_t bytesRead_ = 0;
+    std::uint64_t bytesPurged_ = 0;
+    std::array<std::uint32_t, 5> lineCounters_{};
 };
 
 class TComPort : public TCustomComPort {

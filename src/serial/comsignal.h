@@ -11,15 +11,30 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 
 class QWidget;
 
 enum TSignal {
-    siNone, siBreak, siRxChar, siTxChar, siCTS, siDSR, siEvent1, siEvent2, siLineError,
-    siPrinterError, siRing, siRLSD, siRx80PercFull, siRxFlag, siTxEmpty
+    siNone,
+    siBreak,
+    siRxChar,
+    siTxChar,
+    siCTS,
+    siDSR,
+    siEvent1,
+    siEvent2,
+    siLineError,
+    siPrinterError,
+    siRing,
+    siRLSD,
+    siRx80PercFull,
+    siRxFlag,
+    siTxEmpty
 };
 
-// The implementation may add private members; the public operations are the contract.
+// Assign the port's own handlers before the indicator hooks into it (set ComPort last, or
+// bracket the set-up with BeginLoading/FinishLoading), so that the hooks pass on to them.
 class TComSignal : public QObject {
     Q_OBJECT
 public:
@@ -45,4 +60,42 @@ public:
     [[nodiscard]] std::string About() const;
 
     Handler<void(QObject* Sender)> OnSignal;
+
+    // Between these two calls (reading a form description) the port is not hooked yet.
+    void BeginLoading();
+    [[nodiscard]] bool Loading() const { return loading_; }
+    // The off-delay timer (for tests: whether an off-delay is running).
+    [[nodiscard]] bool TimerActive() const { return timer_->isActive(); }
+
+private:
+    struct HookLink;
+
+    void HookPort();
+    void UnhookPort();
+    void RestartTimer();
+    void UpdateControl();
+    void SetSignalValue(bool v);
+    void RefreshSignal();
+    void TimerTick();
+    void ComponentRemoved();
+
+    void eventHook();
+    void beforeWriteHook();
+    void afterWriteHook();
+    void hookSignalSlots(TCustomComPort& port);
+    void hookWriteSlots(TCustomComPort& port);
+    void unhookSignalSlots(TCustomComPort& port);
+
+    QPointer<TCustomComPort> port_;
+    QMetaObject::Connection portRemoved_;
+    QPointer<QWidget> control_;
+    QColor colorOff_{0, 128, 0};
+    QColor colorOn_{0, 255, 0};
+    std::chrono::milliseconds delay_{100};
+    TSignal signal_ = siNone;
+    bool signalValue_ = false;
+    bool writing_ = false;
+    bool loading_ = false;
+    QTimer* timer_ = nullptr;        // child of this indicator
+    std::shared_ptr<HookLink> link_; // the hooks now installed in the port, if any
 };

@@ -1,0 +1,216 @@
+// Line events: the handler slots, the event mask, the event thread's start and stop, and
+// the dispatch of a notification on the port's thread.
+
+#include "serial/comport.h"
+
+#include "serial/comthread.h"
+
+#include <QCoreApplication>
+#include <QtGlobal>
+
+#include <cerrno>
+#include <system_error>
+
+using quillmark::serial::ThreadLevel;
+
+namespace {
+
+// Event bits of the notify slots, in dispatch order (see NotifySlot).
+constexpr std::array<std::uint32_t, 12> kNotifyBits{0x0040, 0x0008, 0x0010, 0x0800, 0x1000, 0x0200,
+                                                    0x0100, 0x0020, 0x0400, 0x0001, 0x0002, 0x0004};
+constexpr std::uint32_t kLineErrorBit = 0x0080;
+constexpr std::uint32_t kRxCharBit = 0x0001;
+
+TCustomComPort::HandlerErrorReport& handlerErrorReport() {
+    static TCustomComPort::HandlerErrorReport report;
+    return report;
+}
+
+void reportHandlerError(const std::exception& e) {
+    if (handlerErrorReport())
+        handlerErrorReport()(e);
+    else
+        qWarning("Serial event handler failed: %s", e.what());
+}
+
+// Errors that mean the device went away under the open descriptor.
+[[nodiscard]] bool deviceVanished(int code) {
+    return code == EIO || code == ENXIO || code == ENODEV;
+}
+
+} // namespace
+
+void TCustomComPort::SetHandlerErrorReport(HandlerErrorReport report) {
+    handlerErrorReport() = std::move(report);
+}
+
+#define QUILLMARK_NOTIFY_SLOT(Name)                                                                \
+    const TNotifyEvent& TCustomComPort::On##Name() const {                                         \
+        return notify_[ns##Name];                                                                  \
+    }                                                                                              \
+    void TCustomComPort::SetOn##Name(TNotifyEvent h) {                                             \
+        setNotify(ns##Name, std::move(h));                                                         \
+    }
+
+QUILLMARK_NOTIFY_SLOT(RxChar)
+QUILLMARK_NOTIFY_SLOT(Break)
+QUILLMARK_NOTIFY_SLOT(CTSChange)
+QUILLMARK_NOTIFY_SLOT(DSRChange)
+QUILLMARK_NOTIFY_SLOT(Event1)
+QUILLMARK_NOTIFY_SLOT(Event2)
+QUILLMARK_NOTIFY_SLOT(PrinterError)
+QUILLMARK_NOTIFY_SLOT(Ring)
+QUILLMARK_NOTIFY_SLOT(RLSDChange)
+QUILLMARK_NOTIFY_SLOT(Rx80PercFull)
+QUILLMARK_NOTIFY_SLOT(RxFlag)
+QUILLMARK_NOTIFY_SLOT(TxEmpty)
+#undef QUILLMARK_NOTIFY_SLOT
+
+const TLineErrorEvent& TCustomComPort::OnLineError() const {
+    return onLineError_;
+}
+
+void TCustomComPort::SetOnLineError(TLineErrorEvent h) {
+    if (h == onLineError_)
+        return;
+    onLineError_ = std::move(h);
+    UpdateEventMask();
+}
+
+void TCustomComPort::setNotify(NotifySlot slot, TNotifyEvent h) {
+    if (h == notify_.at(slot))
+        return;
+    notify_.at(slot) = std::move(h);
+    UpdateEventMask();
+}
+
+std::uint32_t TCustomComPort::EventMask() const {
+    std::uint32_t mask = onLineError_ ? kLineErrorBit : 0;
+    for (std::size_t i = 0; i < notify_.size(); ++i)
+        if (notify_.at(i))
+            mask |= kNotifyBits.at(i);
+    return mask;
+}
+
+TThreadPriority TCustomComPort::ThreadPriority() const {
+    return threadPriority_;
+}
+
+void TCustomComPort::SetThreadPriority(TThreadPriority v) {
+    if (v == threadPriority_)
+        return;
+    threadPriority_ = v;
+    if (thread_) {
+        // The thread sets its own priority when poked: it may have ended meanwhile.
+        thread_->level = static_cast<int>(v);
+        thread_->waiter.poke();
+    }
+}
+
+void TCustomComPort::UpdateEventMask() {
+    if (!Active())
+        return;
+    const std::uint32_t mask = EventMask();
+    if (mask == 0)
+        StopThread();
+    else
+        StartThread();
+}
+
+void TCustomComPort::StartThread() {
+    if (thread_)
+        return;
+    auto shared = std::make_shared<ThreadShared>();
+    shared->port = this;
+    shared->uiContext = QCoreApplication::instance();
+    shared->synchronize = synchronizeEvents_;
+    shared->level = static_cast<int>(threadPriority_);
+    CheckResult(shared->waiter.create(platform_->descriptor()));
+    try {
+        TComThread::Start(shared);
+    } catch (const std::system_error& e) {
+        const int code = e.code().value();
+        RaiseError(code, "Thread creation error: " + quillmark::serial::systemErrorText(code));
+    }
+    thread_ = std::move(shared);
+}
+
+void TCustomComPort::StopThread() {
+    if (!thread_)
+        return;
+    thread_->terminate = true;
+    thread_->waiter.forgetDevice(platform_->descriptor());
+    thread_->waiter.poke();
+    // Never waited for: it may be blocked handing a delivery to this very thread.
+    thread_.reset();
+}
+
+bool TCustomComPort::closeOnEventThread() {
+    ThreadShared* current = TComThread::Current();
+    if (current == nullptr || current->port != this)
+        return false;
+    QMetaObject::invokeMethod(
+        current->uiContext,
+        [current] {
+            if (!current->terminate.load())
+                current->port->Close();
+        },
+        Qt::BlockingQueuedConnection);
+    return true;
+}
+
+void TCustomComPort::DispatchEvents(std::uint32_t events) {
+    try {
+        for (std::size_t i = 0; i < notify_.size(); ++i) {
+            if (i == nsEvent1 && (events & kLineErrorBit) != 0)
+                CheckLineErrors();
+            if ((events & kNotifyBits.at(i)) != 0 && notify_.at(i))
+                notify_.at(i)(this);
+        }
+    } catch (const EAbort&) {
+        // Chosen by OnError: nothing is reported.
+    } catch (const std::exception& e) {
+        reportHandlerError(e);
+    }
+}
+
+void TCustomComPort::deliverEvents(ThreadShared& shared) {
+    // Arrivals during the handlers count even when a handler has already read them.
+    const int queuedBefore = inputQueueOrZero();
+    const std::uint64_t takenBefore = bytesTakenFromInput();
+    DispatchEvents(EventMask() & kRxCharBit);
+    if (thread_.get() != &shared)
+        return; // closed or re-opened meanwhile
+    if (shared.waiter.drainDeviceEdges())
+        shared.vanished = true;
+    const auto arrived = static_cast<std::int64_t>(bytesTakenFromInput() - takenBefore) +
+                         inputQueueOrZero() - queuedBefore;
+    if (arrived > 0)
+        shared.pendingArrival = true;
+}
+
+void TCustomComPort::handleWaitError(ThreadShared& shared, int code) {
+    lastWaitError_ = code;
+    try {
+        RaiseWaitError();
+    } catch (const std::exception&) {
+        // OnError has seen it; the operator is told nothing at this point.
+    }
+    if (deviceVanished(code) && thread_.get() == &shared)
+        Close();
+}
+
+void TCustomComPort::RaiseWaitError() {
+    RaiseError(lastWaitError_, quillmark::serial::systemErrorText(lastWaitError_));
+}
+
+std::uint64_t TCustomComPort::bytesTakenFromInput() const {
+    return bytesRead_ + bytesPurged_;
+}
+
+int TCustomComPort::inputQueueOrZero() const {
+    int count = 0;
+    if (!Active() || !platform_->inputQueue(count).ok())
+        return 0;
+    return count;
+}

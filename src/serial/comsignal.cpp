@@ -1,0 +1,189 @@
+#include "serial/comsignal.h"
+
+#include "serial/comsignal_access.h"
+
+#include <QPalette>
+#include <QWidget>
+
+using quillmark::serial::modemLineOf;
+
+TComSignal::TComSignal(QObject* owner) : QObject(owner), timer_(new QTimer(this)) {
+    timer_->setInterval(delay_);
+    connect(timer_, &QTimer::timeout, this, &TComSignal::TimerTick);
+    timer_->start();
+}
+
+TComSignal::~TComSignal() {
+    timer_->stop();
+    UnhookPort();
+}
+
+std::string TComSignal::About() const {
+    return TCustomComPort().About();
+}
+
+void TComSignal::BeginLoading() {
+    loading_ = true;
+}
+
+void TComSignal::FinishLoading() {
+    loading_ = false;
+    HookPort();
+    RefreshSignal();
+    UpdateControl();
+}
+
+TCustomComPort* TComSignal::ComPort() const {
+    return port_.data();
+}
+
+void TComSignal::SetComPort(TCustomComPort* port) {
+    if (port == port_)
+        return;
+    timer_->stop();
+    UnhookPort();
+    disconnect(portRemoved_);
+    port_ = port;
+    if (port != nullptr)
+        portRemoved_ = connect(port, &QObject::destroyed, this, &TComSignal::ComponentRemoved);
+    HookPort();
+    RefreshSignal();
+}
+
+QWidget* TComSignal::Control() const {
+    return control_.data();
+}
+
+void TComSignal::SetControl(QWidget* control) {
+    if (control == control_)
+        return;
+    control_ = control;
+    UpdateControl();
+}
+
+QColor TComSignal::ColorOff() const {
+    return colorOff_;
+}
+
+void TComSignal::SetColorOff(const QColor& c) {
+    if (c == colorOff_)
+        return;
+    colorOff_ = c;
+    UpdateControl();
+}
+
+QColor TComSignal::ColorOn() const {
+    return colorOn_;
+}
+
+void TComSignal::SetColorOn(const QColor& c) {
+    colorOn_ = c;
+}
+
+std::chrono::milliseconds TComSignal::Delay() const {
+    return delay_;
+}
+
+void TComSignal::SetDelay(std::chrono::milliseconds d) {
+    if (d == delay_)
+        return;
+    delay_ = d;
+    timer_->setInterval(d);
+}
+
+TSignal TComSignal::Signal() const {
+    return signal_;
+}
+
+void TComSignal::SetSignal(TSignal s) {
+    signal_ = s;
+}
+
+bool TComSignal::SignalValue() const {
+    return signalValue_;
+}
+
+void TComSignal::ComponentRemoved() {
+    // The port is past its own destructor: its slots are gone, there is nothing to unhook.
+    timer_->stop();
+    if (link_)
+        link_->owner = nullptr;
+    link_.reset();
+    port_ = nullptr;
+    RefreshSignal();
+}
+
+void TComSignal::HookPort() {
+    if (loading_ || !port_ || link_)
+        return;
+    link_ = std::make_shared<HookLink>();
+    link_->owner = this;
+    hookSignalSlots(*port_);
+}
+
+void TComSignal::UnhookPort() {
+    if (!link_)
+        return;
+    if (port_)
+        unhookSignalSlots(*port_);
+    link_->owner = nullptr;
+    link_.reset();
+}
+
+void TComSignal::RestartTimer() {
+    timer_->stop();
+    timer_->start();
+}
+
+void TComSignal::TimerTick() {
+    if (signal_ == siTxChar && writing_)
+        return;
+    timer_->stop();
+    SetSignalValue(false);
+}
+
+void TComSignal::SetSignalValue(bool v) {
+    if (v == signalValue_)
+        return;
+    signalValue_ = v;
+    UpdateControl();
+    if (OnSignal)
+        OnSignal(this);
+}
+
+void TComSignal::UpdateControl() {
+    if (!control_)
+        return;
+    QPalette palette = control_->palette();
+    palette.setColor(QPalette::Window, signalValue_ ? colorOn_ : colorOff_);
+    control_->setAutoFillBackground(true);
+    control_->setPalette(palette);
+}
+
+void TComSignal::RefreshSignal() {
+    bool value = false;
+    const auto line = modemLineOf(signal_);
+    if (port_ && port_->Active() && line) {
+        try {
+            value = (port_->ModemStatus() & (1U << *line)) != 0;
+        } catch (const EComError&) {
+            value = false; // a tty without modem lines (a pseudo-terminal) shows them off
+        }
+    }
+    SetSignalValue(value);
+}
+
+void TComSignal::eventHook() {
+    SetSignalValue(true);
+    RestartTimer();
+}
+
+void TComSignal::beforeWriteHook() {
+    SetSignalValue(true);
+    writing_ = true;
+    RestartTimer();
+}
+
+void TComSignal::afterWriteHook() {
+    writing_ = false;
+}

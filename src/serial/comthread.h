@@ -1,0 +1,49 @@
+#pragma once
+
+// The event thread: waits for "characters arrived" on the device and hands each
+// notification to the port's thread. It shares only ThreadShared with the port.
+
+#include "serial/serial_platform.h"
+
+#include <atomic>
+#include <memory>
+
+class TCustomComPort;
+class QObject;
+
+namespace quillmark::serial {
+
+struct ThreadShared {
+    // Set by the port (on its own thread) when it stops the thread; from then on the thread
+    // never touches the port again.
+    std::atomic<bool> terminate{false};
+    // Found by a delivery: characters arrived while the handlers ran, or the device went.
+    std::atomic<bool> pendingArrival{false};
+    std::atomic<bool> vanished{false};
+    std::atomic<int> level{0}; // ThreadLevel to apply at the next poke
+    EventWaiter waiter;
+    TCustomComPort* port = nullptr; // dereferenced only on the port's thread, unless terminate
+    QObject* uiContext = nullptr;   // where deliveries run (the application object)
+    bool synchronize = true;
+};
+
+} // namespace quillmark::serial
+
+class TComThread {
+public:
+    using Shared = quillmark::serial::ThreadShared;
+
+    // Creates the detached thread; it frees its share of the state when its loop ends.
+    static void Start(const std::shared_ptr<Shared>& shared);
+    // The shared state of the event thread running the caller, or null.
+    [[nodiscard]] static Shared* Current();
+
+private:
+    static void Execute(std::shared_ptr<Shared> shared);
+    // One cycle; false when the loop must end.
+    [[nodiscard]] static bool WaitForEvent(Shared& shared);
+    static void Deliver(Shared& shared);
+    static void ReportWaitError(Shared& shared, int code);
+    // Runs fn on the port's thread and waits for it; false if the call could not be made.
+    template <typename F> static void RunOnPortThread(Shared& shared, F fn);
+};

@@ -1,0 +1,144 @@
+#pragma once
+
+// The operating-system side of the serial component: POSIX tty calls behind one small
+// interface, every failure returned as a value (an errno number, 0 for success).
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quillmark::serial {
+
+struct OsResult {
+    int code = 0; // errno, 0 when the call succeeded
+    [[nodiscard]] bool ok() const { return code == 0; }
+};
+
+// The system's text for an errno value, without trailing blanks, line ends and dots.
+[[nodiscard]] std::string systemErrorText(int code);
+
+// "COMn" (n = 1..255) through <config dir>/COMn when that file exists, else /dev/ttyS<n-1>;
+// any other name unchanged.
+[[nodiscard]] std::string resolveDeviceName(const std::string& name);
+
+// What the component asks of the line; std::nullopt members keep the device's setting.
+struct LineSettings {
+    enum class Parity { None, Odd, Even, Mark, Space };
+    enum class Dtr { Disable, Enable, Handshake };
+    enum class Rts { Disable, Enable, Handshake, Toggle };
+    struct XonXoff {
+        bool input = false;
+        bool output = false;
+    };
+    std::optional<int> baudRate;
+    std::optional<int> dataBits;
+    std::optional<Parity> parity;
+    std::optional<int> stopBitsTimesTwo; // 2, 3 or 4
+    std::optional<Dtr> dtr;
+    std::optional<Rts> rts;
+    std::optional<XonXoff> xonXoff;
+    std::uint8_t xonChar = 17;
+    std::uint8_t xoffChar = 19;
+    bool checkParity = false;
+    bool outputCtsFlow = false;
+    // Options the tty layer cannot express; asking for one is refused with EINVAL.
+    bool unsupportedOption = false;
+};
+
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+struct IoResult {
+    std::size_t count = 0; // bytes moved
+    int code = 0;          // errno when the transfer failed
+};
+
+enum class WaitOutcome { Ready, TimedOut, HungUp, Failed };
+
+struct ModemLines {
+    bool cts = false, dsr = false, ring = false, rlsd = false;
+};
+
+// Counters of received line conditions; they only ever grow.
+struct LineCounters {
+    std::uint32_t brk = 0, frame = 0, overrun = 0, parity = 0, bufferOverrun = 0;
+};
+
+// One open tty. Not thread-safe; the owner serialises calls.
+class PlatformPort {
+public:
+    PlatformPort() = default;
+    ~PlatformPort();
+    PlatformPort(const PlatformPort&) = delete;
+    PlatformPort& operator=(const PlatformPort&) = delete;
+
+    [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
+    [[nodiscard]] int descriptor() const { return fd_; }
+
+    // Exclusive, non-blocking open; a second open of the same device fails.
+    [[nodiscard]] OsResult open(const std::string& path);
+    void close();
+
+    [[nodiscard]] OsResult purge(bool input, bool output);
+    [[nodiscard]] OsResult applyLineSettings(const LineSettings& settings);
+
+    [[nodiscard]] IoResult readSome(void* buffer, std::size_t length);
+    [[nodiscard]] IoResult writeSome(const void* buffer, std::size_t length);
+    [[nodiscard]] WaitOutcome waitReadable(Deadline deadline, int& code);
+    [[nodiscard]] WaitOutcome waitWritable(Deadline deadline, int& code);
+
+    [[nodiscard]] OsResult inputQueue(int& count) const;
+    [[nodiscard]] OsResult outputQueue(int& count) const;
+    [[nodiscard]] OsResult modemLines(ModemLines& lines) const;
+    // Fails (ENOTTY/EINVAL) on ttys without line counters, such as pseudo-terminals.
+    [[nodiscard]] OsResult lineCounters(LineCounters& counters) const;
+
+private:
+    [[nodiscard]] WaitOutcome waitFor(short events, Deadline deadline, int& code);
+
+    int fd_ = -1;
+};
+
+// Process and thread scheduling, best effort: failures are reported only as false.
+enum class ThreadLevel { Idle, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
+[[nodiscard]] std::optional<int> currentProcessNice();
+bool setProcessNice(int nice);
+// Applies to the calling thread.
+bool setCurrentThreadLevel(ThreadLevel level);
+
+// Waits on a device for "characters arrived" edges and on a stop/poke descriptor.
+class EventWaiter {
+public:
+    // What one wait saw; several may hold at once.
+    struct Wake {
+        bool data = false;   // characters arrived
+        bool poked = false;  // poke() was called
+        bool hungUp = false; // the device has gone
+        int failure = 0;     // errno of a failed wait
+    };
+
+    EventWaiter() = default;
+    ~EventWaiter();
+    EventWaiter(const EventWaiter&) = delete;
+    EventWaiter& operator=(const EventWaiter&) = delete;
+
+    // Creates the epoll set and the eventfd and registers the device edge-triggered.
+    [[nodiscard]] OsResult create(int deviceFd);
+    // Takes the device out of the set; later waits see only pokes.
+    void forgetDevice(int deviceFd);
+    // Wakes a blocked wait(); safe from any thread.
+    void poke();
+    // Blocks until something happens.
+    [[nodiscard]] Wake wait();
+    // Consumes device edges that are already pending; reports a hang-up among them.
+    [[nodiscard]] bool drainDeviceEdges();
+
+private:
+    [[nodiscard]] Wake waitOnce(int timeoutMs);
+
+    int epollFd_ = -1;
+    int pokeFd_ = -1;
+};
+
+} // namespace quillmark::serial

@@ -1,0 +1,303 @@
+#include "serial/serial_platform.h"
+
+#include "core/port_setting.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+
+namespace quillmark::serial {
+
+namespace {
+
+[[nodiscard]] OsResult fromErrno() {
+    return OsResult{errno == 0 ? EIO : errno};
+}
+
+[[nodiscard]] OsResult check(int rc) {
+    return rc < 0 ? fromErrno() : OsResult{};
+}
+
+// Retries a call that a signal interrupted.
+template <typename F> [[nodiscard]] auto retryEintr(F&& call) {
+    for (;;) {
+        auto rc = call();
+        if (rc >= 0 || errno != EINTR)
+            return rc;
+    }
+}
+
+[[nodiscard]] std::optional<int> comNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 || name[3] == '0')
+        return std::nullopt;
+    int n = 0;
+    const char* first = name.data() + 3;
+    const char* last = name.data() + name.size();
+    const auto [end, ec] = std::from_chars(first, last, n);
+    if (ec != std::errc{} || end != last || n < 1 || n > 255)
+        return std::nullopt;
+    return n;
+}
+
+[[nodiscard]] int remainingMs(Deadline deadline) {
+    if (!deadline)
+        return -1;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return 0;
+    return left.count() > 1'000'000'000 ? 1'000'000'000 : static_cast<int>(left.count());
+}
+
+} // namespace
+
+std::string systemErrorText(int code) {
+    std::array<char, 256> buffer{};
+    std::string text = ::strerror_r(code, buffer.data(), buffer.size());
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) < '!' || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+
+std::string resolveDeviceName(const std::string& name) {
+    const auto n = comNumber(name);
+    if (!n)
+        return name;
+    std::error_code ec;
+    const auto link = configDirectory() / name;
+    if (std::filesystem::exists(std::filesystem::symlink_status(link, ec)))
+        return link.string();
+    return "/dev/ttyS" + std::to_string(*n - 1);
+}
+
+PlatformPort::~PlatformPort() {
+    close();
+}
+
+OsResult PlatformPort::open(const std::string& path) {
+    close();
+    const int fd = retryEintr(
+        [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (fd < 0)
+        return fromErrno();
+    // TIOCEXCL keeps other users out, flock also a second open by root or by ourselves.
+    if (::ioctl(fd, TIOCEXCL) < 0 ||
+        retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0) {
+        const OsResult failure = fromErrno();
+        ::close(fd);
+        return failure;
+    }
+    fd_ = fd;
+    return {};
+}
+
+void PlatformPort::close() {
+    if (fd_ < 0)
+        return;
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+OsResult PlatformPort::purge(bool input, bool output) {
+    if (input && output)
+        return check(::tcflush(fd_, TCIOFLUSH));
+    if (input)
+        return check(::tcflush(fd_, TCIFLUSH));
+    if (output)
+        return check(::tcflush(fd_, TCOFLUSH));
+    return {};
+}
+
+IoResult PlatformPort::readSome(void* buffer, std::size_t length) {
+    const ssize_t n = retryEintr([&] { return ::read(fd_, buffer, length); });
+    if (n >= 0)
+        return IoResult{static_cast<std::size_t>(n), 0};
+    if (errno == EAGAIN)
+        return IoResult{0, 0};
+    return IoResult{0, fromErrno().code};
+}
+
+IoResult PlatformPort::writeSome(const void* buffer, std::size_t length) {
+    const ssize_t n = retryEintr([&] { return ::write(fd_, buffer, length); });
+    if (n >= 0)
+        return IoResult{static_cast<std::size_t>(n), 0};
+    if (errno == EAGAIN)
+        return IoResult{0, 0};
+    return IoResult{0, fromErrno().code};
+}
+
+WaitOutcome PlatformPort::waitReadable(Deadline deadline, int& code) {
+    return waitFor(POLLIN, deadline, code);
+}
+
+WaitOutcome PlatformPort::waitWritable(Deadline deadline, int& code) {
+    return waitFor(POLLOUT, deadline, code);
+}
+
+WaitOutcome PlatformPort::waitFor(short events, Deadline deadline, int& code) {
+    pollfd entry{fd_, events, 0};
+    for (;;) {
+        const int rc = ::poll(&entry, 1, remainingMs(deadline));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0) {
+            code = fromErrno().code;
+            return WaitOutcome::Failed;
+        }
+        if (rc == 0)
+            return WaitOutcome::TimedOut;
+        if ((entry.revents & events) != 0)
+            return WaitOutcome::Ready;
+        // A hang-up without the wanted readiness: the device has gone.
+        code = EIO;
+        return WaitOutcome::HungUp;
+    }
+}
+
+OsResult PlatformPort::inputQueue(int& count) const {
+    return check(::ioctl(fd_, FIONREAD, &count));
+}
+
+OsResult PlatformPort::outputQueue(int& count) const {
+    return check(::ioctl(fd_, TIOCOUTQ, &count));
+}
+
+OsResult PlatformPort::modemLines(ModemLines& lines) const {
+    int bits = 0;
+    if (::ioctl(fd_, TIOCMGET, &bits) < 0)
+        return fromErrno();
+    lines.cts = (bits & TIOCM_CTS) != 0;
+    lines.dsr = (bits & TIOCM_DSR) != 0;
+    lines.ring = (bits & TIOCM_RNG) != 0;
+    lines.rlsd = (bits & TIOCM_CD) != 0;
+    return {};
+}
+
+OsResult PlatformPort::lineCounters(LineCounters& counters) const {
+    serial_icounter_struct icount{};
+    if (::ioctl(fd_, TIOCGICOUNT, &icount) < 0)
+        return fromErrno();
+    counters.brk = static_cast<std::uint32_t>(icount.brk);
+    counters.frame = static_cast<std::uint32_t>(icount.frame);
+    counters.overrun = static_cast<std::uint32_t>(icount.overrun);
+    counters.parity = static_cast<std::uint32_t>(icount.parity);
+    counters.bufferOverrun = static_cast<std::uint32_t>(icount.buf_overrun);
+    return {};
+}
+
+std::optional<int> currentProcessNice() {
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, 0);
+    if (nice == -1 && errno != 0)
+        return std::nullopt;
+    return nice;
+}
+
+bool setProcessNice(int nice) {
+    return ::setpriority(PRIO_PROCESS, 0, nice) == 0;
+}
+
+bool setCurrentThreadLevel(ThreadLevel level) {
+    static constexpr std::array<int, 7> niceOf{19, 10, 5, 0, -5, -10, -20};
+    const auto index = static_cast<std::size_t>(level);
+    if (level == ThreadLevel::TimeCritical) {
+        sched_param param{};
+        param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+        if (::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &param) == 0)
+            return true;
+    } else {
+        sched_param param{};
+        ::pthread_setschedparam(::pthread_self(), SCHED_OTHER, &param);
+    }
+    // On Linux the nice value of PRIO_PROCESS with the thread id is per thread.
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    return ::setpriority(PRIO_PROCESS, tid, niceOf.at(index)) == 0;
+}
+
+EventWaiter::~EventWaiter() {
+    if (epollFd_ >= 0)
+        ::close(epollFd_);
+    if (pokeFd_ >= 0)
+        ::close(pokeFd_);
+}
+
+OsResult EventWaiter::create(int deviceFd) {
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epollFd_ < 0)
+        return fromErrno();
+    pokeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (pokeFd_ < 0)
+        return fromErrno();
+    epoll_event poke{};
+    poke.events = EPOLLIN;
+    poke.data.fd = pokeFd_;
+    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, pokeFd_, &poke) < 0)
+        return fromErrno();
+    epoll_event device{};
+    device.events = EPOLLIN | EPOLLET;
+    device.data.fd = deviceFd;
+    return check(::epoll_ctl(epollFd_, EPOLL_CTL_ADD, deviceFd, &device));
+}
+
+void EventWaiter::forgetDevice(int deviceFd) {
+    if (epollFd_ >= 0 && deviceFd >= 0)
+        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, deviceFd, nullptr);
+}
+
+void EventWaiter::poke() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(pokeFd_, &one, sizeof one);
+}
+
+EventWaiter::Wake EventWaiter::wait() {
+    Wake wake = waitOnce(-1);
+    if (wake.poked) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(pokeFd_, &count, sizeof count);
+    }
+    return wake;
+}
+
+bool EventWaiter::drainDeviceEdges() {
+    // The poke descriptor is level-triggered and not read here, so no poke is lost.
+    return waitOnce(0).hungUp;
+}
+
+EventWaiter::Wake EventWaiter::waitOnce(int timeoutMs) {
+    std::array<epoll_event, 2> events{};
+    const int n = retryEintr([&] { return ::epoll_wait(epollFd_, events.data(), 2, timeoutMs); });
+    Wake wake;
+    if (n < 0) {
+        wake.failure = fromErrno().code;
+        return wake;
+    }
+    for (int i = 0; i < n; ++i) {
+        const auto& e = events.at(static_cast<std::size_t>(i));
+        if (e.data.fd == pokeFd_) {
+            wake.poked = true;
+        } else {
+            wake.hungUp = wake.hungUp || (e.events & (EPOLLHUP | EPOLLERR)) != 0;
+            wake.data = wake.data || (e.events & EPOLLIN) != 0;
+        }
+    }
+    return wake;
+}
+
+} // namespace quillmark::serial

@@ -229,11 +229,11 @@ void PtyServer::sendDue(SimClock::time_point now) {
 }
 
 void PtyServer::hangUp() {
+    hungUp_ = true; // before the tool can see it
     ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, master_.get(), nullptr);
     master_.reset();
     rx_.clear();
     tx_.clear();
-    hungUp_ = true;
 }
 
 void PtyServer::armTimer() {

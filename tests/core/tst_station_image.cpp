@@ -47,8 +47,6 @@ class TestStationImage : public QObject {
 private slots:
     void regionsLieAtTheirOffsets();
     void blocksTileTheDeviceMap();
-    void blockAddresses_data();
-    void blockAddresses();
     void deviceBlockIsImageOffsetPlus176();
     void deviceRejectsBlocksOutsideTheMap_data();
     void deviceRejectsBlocksOutsideTheMap();
@@ -89,30 +87,6 @@ void TestStationImage::blocksTileTheDeviceMap() {
     }
     for (int a = 0; a < 256; ++a)
         QVERIFY2(owners[static_cast<std::size_t>(a)] == 1, qPrintable(QString::number(a)));
-}
-
-void TestStationImage::blockAddresses_data() {
-    QTest::addColumn<Block>("block");
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("length");
-    QTest::newRow("PI frame 2") << piBlock(1) << 4 << 2;
-    QTest::newRow("PTY frame 1") << ptyBlock(0) << 2 << 2;
-    QTest::newRow("PTY frame 2") << ptyBlock(1) << 6 << 2;
-    QTest::newRow("AF frame 2") << afBlock(1) << 24 << 16;
-    QTest::newRow("RadioText") << radioTextBlock() << 40 << 64;
-    QTest::newRow("PS frame 1 screen 1") << psScreenBlock(0, 0) << 104 << 8;
-    QTest::newRow("PS frame 2 screen 1") << psScreenBlock(1, 0) << 168 << 8;
-    QTest::newRow("PS frame 2 screen 8") << psScreenBlock(1, 7) << 224 << 8;
-    QTest::newRow("sequence frame 2") << sequenceBlock(1) << 254 << 2;
-    QTest::newRow("second half") << memoryHalf(1) << 128 << 128;
-}
-
-void TestStationImage::blockAddresses() {
-    QFETCH(Block, block);
-    QFETCH(int, address);
-    QFETCH(int, length);
-    QCOMPARE(block.address, address);
-    QCOMPARE(block.length, length);
 }
 
 void TestStationImage::deviceBlockIsImageOffsetPlus176() {

@@ -1,4 +1,4 @@
-#include "serial/serial_platform.h"
+#include "serial/serial_termios.h"
 
 #include <array>
 #include <cerrno>
@@ -119,19 +119,23 @@ void makeRaw(termios& tio) {
 
 } // namespace
 
+int overlayLineSettings(termios& tio, const LineSettings& s) {
+    makeRaw(tio);
+    if (const int rc = applyFrame(tio, s); rc != 0)
+        return rc;
+    return applyFlow(tio, s);
+}
+
 OsResult PlatformPort::applyLineSettings(const LineSettings& s) {
     termios tio{};
     if (::tcgetattr(fd_, &tio) < 0)
         return OsResult{errno};
-    makeRaw(tio);
     const SpeedEntry* speed = s.baudRate ? standardSpeed(*s.baudRate) : nullptr;
     if (s.baudRate && *s.baudRate <= 0)
         return OsResult{EINVAL};
     if (speed != nullptr && ::cfsetspeed(&tio, speed->code) < 0)
         return OsResult{errno};
-    if (const int rc = applyFrame(tio, s); rc != 0)
-        return OsResult{rc};
-    if (const int rc = applyFlow(tio, s); rc != 0)
+    if (const int rc = overlayLineSettings(tio, s); rc != 0)
         return OsResult{rc};
     if (::tcsetattr(fd_, TCSANOW, &tio) < 0)
         return OsResult{errno};

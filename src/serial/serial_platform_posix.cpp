@@ -97,9 +97,14 @@ OsResult PlatformPort::open(const std::string& path) {
     if (fd < 0)
         return fromErrno();
     // TIOCEXCL keeps other users out, flock also a second open by root or by ourselves.
-    if (::ioctl(fd, TIOCEXCL) < 0 ||
-        retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0) {
+    if (::ioctl(fd, TIOCEXCL) < 0) {
         const OsResult failure = fromErrno();
+        ::close(fd);
+        return failure;
+    }
+    if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0) {
+        // Held by another open: the device is busy, not "try again".
+        const OsResult failure = errno == EWOULDBLOCK ? OsResult{EBUSY} : fromErrno();
         ::close(fd);
         return failure;
     }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 
 namespace quillmark::sim {
 
@@ -20,8 +19,8 @@ public:
     // When a byte read at `readAt` counts as arrived: a byte cannot follow the one before it
     // sooner than one byte time, however quickly the pty delivered both.
     [[nodiscard]] SimClock::time_point receive(SimClock::time_point readAt) {
-        if (paced_ && lastRx_)
-            readAt = std::max(readAt, *lastRx_ + kByteTime);
+        if (paced_)
+            readAt = std::max(readAt, lastRx_ + kByteTime);
         lastRx_ = readAt;
         return readAt;
     }
@@ -29,8 +28,7 @@ public:
     // When a byte ready to go at `readyAt` has fully reached the other end. Bytes leave one
     // after another, so a byte never overtakes the one queued before it.
     [[nodiscard]] SimClock::time_point transmit(SimClock::time_point readyAt) {
-        if (lastTx_)
-            readyAt = std::max(readyAt, *lastTx_);
+        readyAt = std::max(readyAt, lastTx_);
         if (paced_)
             readyAt += kByteTime;
         lastTx_ = readyAt;
@@ -39,8 +37,9 @@ public:
 
 private:
     bool paced_;
-    std::optional<SimClock::time_point> lastRx_;
-    std::optional<SimClock::time_point> lastTx_;
+    // The distant past: the first byte is never held back.
+    SimClock::time_point lastRx_ = SimClock::time_point::min();
+    SimClock::time_point lastTx_ = SimClock::time_point::min();
 };
 
 } // namespace quillmark::sim

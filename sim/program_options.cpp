@@ -38,9 +38,13 @@ std::pair<int, int> parsePair(const std::string& option, const std::string& text
 }
 
 std::string parseLinkName(const std::string& text) {
-    if (text.size() < 4 || !text.starts_with("COM") || text[3] == '0')
+    const std::string digits = text.starts_with("COM") ? text.substr(3) : std::string();
+    int n = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, n);
+    // The tool resolves exactly these names, without leading zeros.
+    if (digits.empty() || digits[0] == '0' || ec != std::errc{} || ptr != end || n < 1 || n > 255)
         fail("--link: expected COM1 to COM255, got '" + text + "'");
-    parseNumber("--link", text.substr(3), 1, 255);
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -41,6 +42,13 @@ void MemoEdit::enforceLimit() {
     QTextCursor cursor = textCursor();
     cursor.setPosition(position);
     setTextCursor(cursor);
+}
+
+QString MemoEdit::toPlainText() const {
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
 }
 
 void MemoEdit::setStoredText(const QString& text) {

@@ -44,6 +44,9 @@ public:
     [[nodiscard]] static int storedLength(const QString& text);
     // Text set by the program (a refresh or a reply) is shown as it is, even past the limit.
     void setStoredText(const QString& text);
+    // The text exactly as shown, line breaks as '\n'. Hides the base version on purpose:
+    // that one turns a no-break space (byte 0xA0) into a plain space.
+    [[nodiscard]] QString toPlainText() const;
 
 private:
     void enforceLimit();

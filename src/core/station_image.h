@@ -26,14 +26,30 @@ struct Block {
 };
 
 // Frame index f: 0 for "Frame 1", 1 for "Frame 2"; PS screen s: 0 to 7.
-[[nodiscard]] constexpr Block piBlock(int f) { return {4 * f, 2}; }
-[[nodiscard]] constexpr Block ptyBlock(int f) { return {4 * f + 2, 2}; }
-[[nodiscard]] constexpr Block afBlock(int f) { return {8 + 16 * f, 16}; }
-[[nodiscard]] constexpr Block radioTextBlock() { return {40, 64}; }
-[[nodiscard]] constexpr Block psScreenBlock(int f, int s) { return {104 + 64 * f + 8 * s, 8}; }
-[[nodiscard]] constexpr Block sequenceBlock(int f) { return {252 + 2 * f, 2}; }
-[[nodiscard]] constexpr Block spareBlock() { return {232, 20}; }
-[[nodiscard]] constexpr Block memoryHalf(int half) { return {128 * half, 128}; }
+[[nodiscard]] constexpr Block piBlock(int f) {
+    return {4 * f, 2};
+}
+[[nodiscard]] constexpr Block ptyBlock(int f) {
+    return {4 * f + 2, 2};
+}
+[[nodiscard]] constexpr Block afBlock(int f) {
+    return {8 + 16 * f, 16};
+}
+[[nodiscard]] constexpr Block radioTextBlock() {
+    return {40, 64};
+}
+[[nodiscard]] constexpr Block psScreenBlock(int f, int s) {
+    return {104 + 64 * f + 8 * s, 8};
+}
+[[nodiscard]] constexpr Block sequenceBlock(int f) {
+    return {252 + 2 * f, 2};
+}
+[[nodiscard]] constexpr Block spareBlock() {
+    return {232, 20};
+}
+[[nodiscard]] constexpr Block memoryHalf(int half) {
+    return {128 * half, 128};
+}
 
 // The 432-byte image: ReplyBuffer (0..175) followed by the DeviceMap (176..431).
 // Regions are plain views at fixed offsets; no structure is laid over the bytes.

@@ -95,6 +95,7 @@ public:
     [[nodiscard]] OsResult lineCounters(LineCounters& counters) const;
 
 private:
+    [[nodiscard]] bool hungUp() const;
     [[nodiscard]] WaitOutcome waitFor(short events, Deadline deadline, int& code);
 
     int fd_ = -1;

@@ -132,6 +132,8 @@ OsResult PlatformPort::purge(bool input, bool output) {
 
 IoResult PlatformPort::readSome(void* buffer, std::size_t length) {
     const ssize_t n = retryEintr([&] { return ::read(fd_, buffer, length); });
+    if (n == 0 && length > 0 && hungUp())
+        return IoResult{0, EIO};
     if (n >= 0)
         return IoResult{static_cast<std::size_t>(n), 0};
     if (errno == EAGAIN)
@@ -146,6 +148,12 @@ IoResult PlatformPort::writeSome(const void* buffer, std::size_t length) {
     if (errno == EAGAIN)
         return IoResult{0, 0};
     return IoResult{0, fromErrno().code};
+}
+
+bool PlatformPort::hungUp() const {
+    // Nothing to read on a non-blocking raw tty also reads as 0 bytes: only poll tells.
+    pollfd entry{fd_, POLLIN, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 WaitOutcome PlatformPort::waitReadable(Deadline deadline, int& code) {

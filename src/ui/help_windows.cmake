@@ -9,7 +9,7 @@ target_sources(quillmark_ui PRIVATE
 # The pictures go in as an object library compiled into every consumer: inside the static
 # archive nothing would reference them and the linker would drop them.
 add_library(quillmark_images OBJECT ${CMAKE_CURRENT_LIST_DIR}/resources/resources.qrc)
-set_target_properties(quillmark_images PROPERTIES AUTORCC ON)
+set_target_properties(quillmark_images PROPERTIES AUTORCC ON AUTOMOC OFF AUTOUIC OFF)
 target_link_libraries(quillmark_images PRIVATE Qt6::Core)
 target_link_libraries(quillmark_ui INTERFACE $<TARGET_OBJECTS:quillmark_images>)
 add_dependencies(quillmark_ui quillmark_images)

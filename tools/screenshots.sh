@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Screenshots of the main window on each page, the About box and the online window, taken
+# under Xvfb into a folder outside the source tree (default /tmp/quillmark-screenshots).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUILLMARK_BUILD_DIR:-$top/build}
+out=${1:-/tmp/quillmark-screenshots}
+"$top/tools/install-deps.sh"
+command -v import >/dev/null || { echo "needs imagemagick (import)" >&2; exit 1; }
+cmake -S "$top" -B "$build" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target quillmark-screenshot-window quillmark-encoder-sim
+mkdir -p "$out"
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+export XDG_CONFIG_HOME="$config" QTWEBENGINE_DISABLE_SANDBOX=1
+helper="$build/tests/ui/quillmark-screenshot-window"
+sim="$build/sim/quillmark-encoder-sim"
+
+xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$helper" "$sim" "$out" <<'INNER'
+set -euo pipefail
+helper=$1 sim=$2 out=$3
+"$sim" --link COM1 >/dev/null 2>&1 &
+sim_pid=$!
+trap 'kill $sim_pid 2>/dev/null || true' EXIT
+sleep 1
+shoot() { # name, helper arguments...
+    local name=$1
+    shift
+    "$helper" "$@" >/dev/null 2>&1 &
+    local pid=$!
+    sleep "${SHOT_DELAY:-3}"
+    import -window root "$out/$name.png"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+pages=(PI PS PTY AF RT CONFIG)
+for i in "${!pages[@]}"; do
+    shoot "main-${i}-${pages[$i]}" page "$i"
+done
+shoot about about
+SHOT_DELAY=6 shoot online online
+INNER
+echo "screenshots in $out"

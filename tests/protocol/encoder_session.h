@@ -26,6 +26,23 @@ struct SessionOptions {
     std::chrono::milliseconds timer1{400};
     std::chrono::milliseconds timer2{300};
     std::chrono::milliseconds timer3{2000};
+
+    SessionOptions& withMemory(const Memory& m) {
+        memory = m;
+        return *this;
+    }
+    SessionOptions& withTimer1(std::chrono::milliseconds t) {
+        timer1 = t;
+        return *this;
+    }
+    SessionOptions& withTimer2(std::chrono::milliseconds t) {
+        timer2 = t;
+        return *this;
+    }
+    SessionOptions& withTimer3(std::chrono::milliseconds t) {
+        timer3 = t;
+        return *this;
+    }
 };
 
 // The main window on a simulated encoder linked as COM1 in a private config folder.

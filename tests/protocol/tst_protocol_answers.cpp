@@ -72,7 +72,7 @@ void TestProtocolAnswers::answerColours_data() {
 void TestProtocolAnswers::answerColours() {
     QFETCH(bool, fail);
     QFETCH(QColor, colour);
-    EncoderSession s({.timer2 = 600ms});
+    EncoderSession s(SessionOptions().withTimer2(600ms));
     if (fail)
         s.encoder().addFault({1, FaultKind::FailAnswer, 0, {}});
     sendPi(s);
@@ -86,7 +86,7 @@ void TestProtocolAnswers::answerColours() {
 }
 
 void TestProtocolAnswers::successColourHeldForRealInterval() {
-    EncoderSession s({.timer2 = 5000ms});
+    EncoderSession s(SessionOptions().withTimer2(5000ms));
     sendPi(s);
     QVERIFY(s.waitIdle());
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
@@ -109,7 +109,7 @@ void TestProtocolAnswers::unansweredWriteTimesOut() {
 }
 
 void TestProtocolAnswers::unansweredWriteAtRealInterval() {
-    EncoderSession s({.timer1 = 5000ms});
+    EncoderSession s(SessionOptions().withTimer1(5000ms));
     s.encoder().addFault({1, FaultKind::NoAnswer, 0, {}});
     sendPi(s);
     s.settle(4500ms);
@@ -146,7 +146,7 @@ void TestProtocolAnswers::declinedWriteSendsNothing_data() {
 void TestProtocolAnswers::declinedWriteSendsNothing() {
     QFETCH(QString, command);
     QFETCH(bool, menu);
-    EncoderSession s({.timer2 = 60s});
+    EncoderSession s(SessionOptions().withTimer2(60s));
     sendPi(s); // leaves the panel lime and SendState 0
     QVERIFY(s.waitIdle());
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
@@ -186,7 +186,7 @@ void TestProtocolAnswers::radioTextFailedChunkEndsRed_data() {
 void TestProtocolAnswers::radioTextFailedChunkEndsRed() {
     QFETCH(int, failingChunk);
     QFETCH(QColor, colour);
-    EncoderSession s({.timer2 = 60s});
+    EncoderSession s(SessionOptions().withTimer2(60s));
     if (failingChunk)
         s.encoder().addFault({failingChunk, FaultKind::FailAnswer, 0, {}});
     s.dialogs().queueAnswer(Dialogs::Answer::Yes);
@@ -216,7 +216,7 @@ void TestProtocolAnswers::shortReplyEndsRead() {
     QFETCH(QString, button);
     QFETCH(int, received);
     // Longer than the port's read time-out, so a broken reply is not also a missing one.
-    EncoderSession s({.timer1 = 1500ms});
+    EncoderSession s(SessionOptions().withTimer1(1500ms));
     // The PI page set apart from the encoder's all-0xFF memory.
     choosePi(s);
     s.encoder().addFault({1, FaultKind::ShortReply, received, {}});
@@ -243,7 +243,7 @@ void TestProtocolAnswers::strayByteIsDiscarded() {
     Memory m{};
     m[0] = 0x57;
     m[1] = 0x3C;
-    EncoderSession s({.memory = m});
+    EncoderSession s(SessionOptions().withMemory(m));
     s.encoder().inject({0x99});
     s.settle(300ms);
     QVERIFY(s.idle());
@@ -255,7 +255,7 @@ void TestProtocolAnswers::strayByteIsDiscarded() {
 }
 
 void TestProtocolAnswers::watchdogAtRealInterval() {
-    EncoderSession s({.timer3 = 2000ms});
+    EncoderSession s(SessionOptions().withTimer3(2000ms));
     s.form().desactiva();
     s.form().timer3().start();
     s.settle(1500ms);
@@ -298,7 +298,7 @@ void TestProtocolAnswers::closedPortStopsBeforeQuestion() {
 }
 
 void TestProtocolAnswers::hangUpClosesPortSilently() {
-    EncoderSession s({.timer1 = 300ms});
+    EncoderSession s(SessionOptions().withTimer1(300ms));
     s.encoder().addFault({1, FaultKind::HangUp, 0, {}});
     sendPi(s);
     QVERIFY(s.waitFor([&s] { return !s.form().port().Active(); }));

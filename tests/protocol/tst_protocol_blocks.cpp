@@ -66,10 +66,11 @@ void applyValues(EncoderSession& s, Page page, int variant, int f, int screen) {
     case Page::Ps:
         setIndex(s, "PSBox", screen);
         s.control<QLineEdit>("PS")->setText(
-            variant ? QStringLiteral("ZZZZZZZZ") : QStringLiteral("S%1F%2 ab").arg(screen).arg(f));
+            variant ? QStringLiteral("ZZ") : QStringLiteral("S%1F%2 abc").arg(screen).arg(f));
         break;
     case Page::Af:
-        setIndex(s, "NumAF", variant ? 15 : 5 + f);
+        // Every list in use, so the page shows all fifteen codes after reading back.
+        setIndex(s, "NumAF", variant ? 3 : 15);
         for (int i = 1; i <= 15; ++i)
             setIndex(s, qPrintable(QStringLiteral("AF%1").arg(i)),
                      variant ? 204 - i : i * 7 + salt);
@@ -95,7 +96,8 @@ QString describe(EncoderSession& s, Page page) {
     case Page::Af: {
         QString out = QString::number(idx("NumAF"));
         for (int i = 1; i <= 15; ++i)
-            out += QLatin1Char(' ') + QString::number(idx(qPrintable(QStringLiteral("AF%1").arg(i)))));
+            out +=
+                QLatin1Char(' ') + QString::number(idx(qPrintable(QStringLiteral("AF%1").arg(i))));
         return out;
     }
     case Page::Conf:
@@ -297,7 +299,7 @@ void TestProtocolBlocks::radioTextReadIgnoresSelectors() {
     for (int i = 0; i < 256; ++i)
         m[i] = static_cast<std::uint8_t>('A' + i % 26);
     m[40 + 20] = 0; // the memo shows the text up to the first zero
-    EncoderSession s({.memory = m});
+    EncoderSession s(SessionOptions().withMemory(m));
     for (const char* selector : {"FramePI", "FramePS", "FramePTY", "AFSelectFrame", "FrameConf"})
         setIndex(s, selector, 1);
     s.click("ReadRT");

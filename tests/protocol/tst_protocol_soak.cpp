@@ -153,7 +153,7 @@ private slots:
 };
 
 void TestProtocolSoak::randomOperationsWithFaults() {
-    EncoderSession s({.timer1 = 150ms, .timer2 = 100ms, .timer3 = 400ms});
+    EncoderSession s(SessionOptions().withTimer1(150ms).withTimer2(100ms).withTimer3(400ms));
     s.form().port().Timeouts().SetReadConstant(150ms);
     Soak soak(s);
     QElapsedTimer step;

@@ -62,7 +62,7 @@ private slots:
 
 void TestProtocolWhole::readWholeDevice() {
     const Memory m = randomMemory(7);
-    EncoderSession s({.memory = m});
+    EncoderSession s(SessionOptions().withMemory(m));
     moveSelectors(s);
     const QColor before = s.form().statusColour();
     QVERIFY(loadMap(s));
@@ -92,7 +92,7 @@ void TestProtocolWhole::brokenWholeReadLeavesMap_data() {
 void TestProtocolWhole::brokenWholeReadLeavesMap() {
     QFETCH(int, frame);
     QFETCH(int, received);
-    EncoderSession s({.memory = randomMemory(11), .timer1 = 2000ms});
+    EncoderSession s(SessionOptions().withMemory(randomMemory(11)).withTimer1(2000ms));
     s.encoder().addFault({frame, FaultKind::ShortReply, received, {}});
     moveSelectors(s);
     const Memory before = s.deviceMap();
@@ -113,7 +113,7 @@ void TestProtocolWhole::brokenWholeReadLeavesMap() {
 }
 
 void TestProtocolWhole::programWholeDevice() {
-    EncoderSession s({.memory = randomMemory(3)});
+    EncoderSession s(SessionOptions().withMemory(randomMemory(3)));
     QVERIFY(loadMap(s));
     const Memory loaded = s.deviceMap();
     s.encoder().setMemory(Memory{});
@@ -148,7 +148,7 @@ void TestProtocolWhole::programWholeDevice() {
 }
 
 void TestProtocolWhole::programmingWaitsForEachAnswer() {
-    EncoderSession s({.timer1 = 300ms});
+    EncoderSession s(SessionOptions().withTimer1(300ms));
     s.encoder().addFault({5, FaultKind::NoAnswer, 0, {}});
     s.dialogs().queueAnswer(Dialogs::Answer::Yes);
     s.trigger("Grabartodoelequipo1");
@@ -179,7 +179,7 @@ void TestProtocolWhole::programmingFailedChunkEndsRed_data() {
 void TestProtocolWhole::programmingFailedChunkEndsRed() {
     QFETCH(int, failingChunk);
     QFETCH(QColor, colour);
-    EncoderSession s({.timer2 = 60s});
+    EncoderSession s(SessionOptions().withTimer2(60s));
     if (failingChunk)
         s.encoder().addFault({failingChunk, FaultKind::FailAnswer, 0, {}});
     s.dialogs().queueAnswer(Dialogs::Answer::Yes);
@@ -194,7 +194,7 @@ void TestProtocolWhole::programmingShowsTheScreenItSelects() {
     m.fill(0x20);
     const Bytes frame1Screen1 = bytesOf({'F', 'I', 'R', 'S', 'T', ' ', ' ', ' '});
     std::copy(frame1Screen1.begin(), frame1Screen1.end(), m.begin() + 104);
-    EncoderSession s({.memory = m});
+    EncoderSession s(SessionOptions().withMemory(m));
     QVERIFY(loadMap(s));
     auto* ps = s.control<QLineEdit>("PS");
     s.control<QComboBox>("FramePS")->setCurrentIndex(1);
@@ -215,7 +215,7 @@ void TestProtocolWhole::programmingShowsTheScreenItSelects() {
 }
 
 void TestProtocolWhole::eraseSendsTwoBytes() {
-    EncoderSession s({.memory = randomMemory(5)});
+    EncoderSession s(SessionOptions().withMemory(randomMemory(5)));
     QVERIFY(loadMap(s));
     s.encoder().clearLog();
     const Memory before = s.deviceMap();

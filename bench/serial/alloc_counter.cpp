@@ -45,7 +45,8 @@ void* newOrThrow(std::size_t size, std::size_t alignment) {
 
 namespace bench {
 AllocationCount processAllocations() {
-    return {processHeap.load(std::memory_order_relaxed), processNew.load(std::memory_order_relaxed)};
+    return {processHeap.load(std::memory_order_relaxed),
+            processNew.load(std::memory_order_relaxed)};
 }
 AllocationCount threadAllocations() {
     return {threadHeap, threadNew};

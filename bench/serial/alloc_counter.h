@@ -10,7 +10,7 @@
 namespace bench {
 
 struct AllocationCount {
-    std::uint64_t heap = 0;      // malloc, calloc, realloc, aligned forms (operator new too)
+    std::uint64_t heap = 0; // malloc, calloc, realloc, aligned forms (operator new too)
     std::uint64_t operatorNew = 0;
 };
 

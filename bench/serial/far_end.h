@@ -39,7 +39,7 @@ class Acknowledgements {
 public:
     void post(int index);
     void abort();
-    // False when `index` was not acknowledged within the wait, or the exchange was aborted.
+    // False when `index` was not acknowledged within the wait (or before an abort).
     [[nodiscard]] bool waitFor(int index, std::chrono::milliseconds wait);
 
 private:

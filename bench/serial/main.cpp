@@ -19,9 +19,9 @@ namespace {
 using namespace bench;
 
 struct Settings {
-    int bytes = 10000;  // single bytes per implementation for the latency
-    int rounds = 2000;  // round trips per implementation
-    int blocks = 5;     // implementations take turns this many times
+    int bytes = 10000; // single bytes per implementation for the latency
+    int rounds = 2000; // round trips per implementation
+    int blocks = 5;    // implementations take turns this many times
     Nanos idle = std::chrono::milliseconds(1500);
 };
 

@@ -14,10 +14,10 @@ namespace bench {
 
 struct PhaseResult {
     std::vector<Nanos> samples;
-    Nanos cpu{0};               // process CPU time less the far end's
-    AllocationCount process;    // every thread but the far end's
-    AllocationCount readPath;   // inside readByte() on the UI thread
-    AllocationCount writePath;  // inside write() on the UI thread
+    Nanos cpu{0};              // process CPU time less the far end's
+    AllocationCount process;   // every thread but the far end's
+    AllocationCount readPath;  // inside readByte() on the UI thread
+    AllocationCount writePath; // inside write() on the UI thread
     std::uint64_t bytesRead = 0;
     std::uint64_t bytesWritten = 0;
     std::uint64_t emptyNotifications = 0; // handler called with nothing to read

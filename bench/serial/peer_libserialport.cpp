@@ -6,8 +6,11 @@
 
 #include <libserialport.h>
 #include <pthread.h>
+#include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
@@ -26,7 +29,7 @@ public:
     ~LibSerialPort() override { closePort(); }
 
     void open(const PtyLine& line) override {
-        check(sp_get_port_by_name(line.slavePath().c_str(), &port_), "sp_get_port_by_name");
+        check(sp_get_port_by_name(sysfsVisibleName(line).c_str(), &port_), "sp_get_port_by_name");
         check(sp_open(port_, SP_MODE_READ_WRITE), "sp_open");
         check(sp_set_baudrate(port_, 2400), "sp_set_baudrate");
         check(sp_set_bits(port_, 8), "sp_set_bits");
@@ -58,14 +61,39 @@ protected:
 
 private:
     void closePort() {
-        if (port_ == nullptr)
+        if (port_ == nullptr) {
+            removeLink();
             return;
+        }
         sp_close(port_);
         sp_free_port(port_);
         port_ = nullptr;
+        removeLink();
+    }
+
+    // libserialport takes only names whose /sys/class/tty/<name> is a symbolic link, which
+    // pseudo-terminals do not have: a link of our own to the slave, named from /dev so that
+    // both the check and the open reach it.
+    std::string sysfsVisibleName(const PtyLine& line) {
+        std::array<char, 32> dir{"/tmp/bench-sp-XXXXXX"};
+        if (::mkdtemp(dir.data()) == nullptr)
+            throw std::runtime_error("libserialport: cannot make a folder for the link");
+        linkDir_ = dir.data();
+        const std::string link = linkDir_ + "/pty";
+        if (::symlink(line.slavePath().c_str(), link.c_str()) != 0)
+            throw std::runtime_error("libserialport: cannot link the pty");
+        return "/dev/../../.." + link;
+    }
+    void removeLink() {
+        if (linkDir_.empty())
+            return;
+        ::unlink((linkDir_ + "/pty").c_str());
+        ::rmdir(linkDir_.c_str());
+        linkDir_.clear();
     }
 
     sp_port* port_ = nullptr;
+    std::string linkDir_;
 };
 
 class LibSerialPortThread final : public LibSerialPort {
@@ -104,8 +132,7 @@ private:
             if (sp_wait(events_, 0) < 0 || stop_)
                 return;
             QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [this] { arrived(); },
-                Qt::BlockingQueuedConnection);
+                QCoreApplication::instance(), [this] { arrived(); }, Qt::BlockingQueuedConnection);
         }
     }
 

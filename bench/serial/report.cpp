@@ -110,9 +110,9 @@ void printAllocations(const std::vector<PeerFigures>& peers) {
         const auto read = p.latency.readPath + p.roundTrip.readPath;
         const auto& w = p.roundTrip.writePath;
         const auto rounds = p.roundTrip.samples.size();
-        std::printf("  %-34s %7.3f/%-7.3f %7.3f/%-7.3f %9.3f/%-9.3f %9.3f/%-9.3f\n",
-                    p.name.c_str(), perByte(read.heap, readBytes),
-                    perByte(read.operatorNew, readBytes), perByte(w.heap, p.roundTrip.bytesWritten),
+        std::printf("  %-34s %7.3f/%-7.3f %7.3f/%-7.3f %9.3f/%-9.3f %9.3f/%-9.3f\n", p.name.c_str(),
+                    perByte(read.heap, readBytes), perByte(read.operatorNew, readBytes),
+                    perByte(w.heap, p.roundTrip.bytesWritten),
                     perByte(w.operatorNew, p.roundTrip.bytesWritten),
                     perByte(p.latency.process.heap, p.latency.bytesRead),
                     perByte(p.latency.process.operatorNew, p.latency.bytesRead),

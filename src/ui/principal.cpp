@@ -13,12 +13,16 @@
 #include "about.h"
 #include "navegador.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPalette>
 #include <QScreen>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -32,6 +36,7 @@ namespace {
 
 const char* const kPortNames[] = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"};
 constexpr int kPortCount = 8;
+constexpr QSize kClientSize{417, 373};
 
 void paint(QWidget* panel, const QColor& colour) {
     QPalette palette = panel->palette();
@@ -55,6 +60,7 @@ TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), dialogs(dialogsToUse) {
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Tarvenor Quillmark 2.4"));
+    fitTextsToLayout();
     fillGeneratedLists();
     showPictures();
     for (QWidget* panel : {ui->Panel3, ui->Panel4, ui->Panel5})
@@ -66,9 +72,9 @@ TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     // Loading ends: the port first, then the indicators, which hook in front of OnRxChar.
     Comm1->FinishLoading();
     createIndicators();
-    const int menuHeight = menuBar()->sizeHint().height();
-    resize(ui->centralwidget->width(), ui->centralwidget->height() + menuHeight);
-    setMinimumSize(size());
+    // The window fits its controls: the client area below the menu bar, nothing to stretch.
+    ui->centralwidget->setFixedSize(kClientSize);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 TForm1::~TForm1() = default;
@@ -76,6 +82,18 @@ TForm1::~TForm1() = default;
 void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm3* form3) {
     AboutBox = aboutBox;
     Form3 = form3;
+}
+
+void TForm1::fitTextsToLayout() {
+    // The positions were laid out for an 8-point dialog font; captions size themselves.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+    for (QLabel* label : ui->centralwidget->findChildren<QLabel*>())
+        if (label->pixmap().isNull() && !label->text().isEmpty())
+            label->adjustSize();
+    for (QCheckBox* box : ui->centralwidget->findChildren<QCheckBox*>())
+        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
 }
 
 void TForm1::fillGeneratedLists() {

@@ -139,6 +139,7 @@ private:
     void reportFailure();
 
     // Construction and start-up helpers (principal.cpp).
+    void fitTextsToLayout();
     void fillGeneratedLists();
     void createSerialLine();
     void createIndicators();

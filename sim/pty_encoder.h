@@ -55,7 +55,8 @@ public:
     void stop();
 
     [[nodiscard]] std::string slavePath() const;
-    // Makes <dir>/<name> a symbolic link to the slave (e.g. config dir/COM1).
+    // Once started: makes <dir>/<name> a symbolic link to the slave (e.g. config dir/COM1).
+    // Creates dir; replaces a link to another pty, never anything else. Removed on destruction.
     void linkAs(const std::filesystem::path& dir, const std::string& name);
 
     // Thread-safe snapshots and controls.

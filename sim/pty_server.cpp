@@ -128,27 +128,29 @@ void PtyServer::inject(std::vector<Byte> bytes) {
 void PtyServer::run() {
     std::array<epoll_event, 4> events{};
     while (!stopping_) {
-        armTimer();
-        const int n = ::epoll_wait(epoll_.get(), events.data(), events.size(), -1);
-        if (n < 0 && errno != EINTR)
-            return;
-        for (int i = 0; i < n; ++i) {
-            const epoll_event& ev = events[static_cast<std::size_t>(i)];
-            if (ev.data.u64 == kWakeTag)
-                drain(wake_.get());
-            else if (ev.data.u64 == kTimerTag)
-                drain(timer_.get());
-            else if (master_.valid()) {
-                if (ev.events & EPOLLOUT)
-                    txBlocked_ = false;
-                if (ev.events & (EPOLLIN | EPOLLHUP | EPOLLERR))
-                    readMaster();
-            }
-        }
         const auto now = SimClock::now();
         takeInjected(now);
         receiveDue(now);
         sendDue(now);
+        armTimer();
+        const int n = ::epoll_wait(epoll_.get(), events.data(), events.size(), -1);
+        if (n < 0 && errno != EINTR)
+            return;
+        for (int i = 0; i < n; ++i)
+            handle(events[static_cast<std::size_t>(i)]);
+    }
+}
+
+void PtyServer::handle(const epoll_event& ev) {
+    if (ev.data.u64 == kWakeTag) {
+        drain(wake_.get());
+    } else if (ev.data.u64 == kTimerTag) {
+        drain(timer_.get());
+    } else if (master_.valid()) {
+        if (ev.events & EPOLLOUT)
+            txBlocked_ = false;
+        if (ev.events & (EPOLLIN | EPOLLHUP | EPOLLERR))
+            readMaster();
     }
 }
 

@@ -8,6 +8,8 @@
 #include "line_model.h"
 #include "unique_fd.h"
 
+#include <sys/epoll.h>
+
 #include <atomic>
 #include <deque>
 #include <mutex>
@@ -45,6 +47,7 @@ private:
     void openPty();
     void setUpPolling();
     void run();
+    void handle(const epoll_event& ev);
     void readMaster();
     void takeInjected(SimClock::time_point now);
     void receiveDue(SimClock::time_point now);

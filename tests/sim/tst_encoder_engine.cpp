@@ -89,17 +89,6 @@ void TestEncoderEngine::singleFrame_data() {
                              << hex("E0000000000000000000000000000000");
     QTest::newRow("last memory chunk") << hex("0400000000000000000000000000000000F0F4") << hex("AA")
                                        << 240 << hex("00000000000000000000000000000000");
-    QTest::newRow("sequence at 254 reaches 255")
-        << withChecksum(hex("051234FE")) << hex("AA") << 254 << hex("1234");
-    QTest::newRow("PS at 248 reaches 255")
-        << withChecksum(hex("020102030405060708F8")) << hex("AA") << 248 << hex("0102030405060708");
-
-    QTest::newRow("two bytes at 255 pass the end")
-        << withChecksum(hex("01AABBFF")) << hex("00") << -1 << Bytes{};
-    QTest::newRow("PS at 249 passes the end")
-        << withChecksum(hex("020102030405060708F9")) << hex("00") << -1 << Bytes{};
-    QTest::newRow("chunk at 241 passes the end")
-        << withChecksum(hex("0400000000000000000000000000000000F1")) << hex("00") << -1 << Bytes{};
     QTest::newRow("bad checksum PI") << hex("01E01204F6") << hex("00") << -1 << Bytes{};
     QTest::newRow("bad checksum PS") << hex("024142432020202020680B") << hex("00") << -1 << Bytes{};
     QTest::newRow("bad checksum AF")

@@ -1,0 +1,13 @@
+// The yardstick: the least a Qt Widgets program does to show a main window.
+
+#include <QApplication>
+#include <QMainWindow>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("bare"));
+    window.resize(425, 419);
+    window.show();
+    return QApplication::exec();
+}

@@ -37,6 +37,7 @@ int serve(const ProgramOptions& o) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP); // its terminal went away
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     std::ofstream log;

@@ -161,8 +161,8 @@ std::string helpText() {
 Simulated RDS encoder on a pseudo-terminal, for trying Quillmark without hardware.
 
 Prints the pseudo-terminal's path on the first line of its output, then serves the
-encoder's protocol until it receives SIGINT or SIGTERM. The encoder's 256-byte memory
-starts erased (all 0xFF) unless --memory is given.
+encoder's protocol until it receives SIGINT, SIGTERM or SIGHUP. The encoder's 256-byte
+memory starts erased (all 0xFF) unless --memory is given.
 
 Options:
   --link COMn          make <config dir>/COMn (n = 1..255) a link to the pseudo-terminal,
@@ -190,7 +190,7 @@ address range past 255); read 10 ADDRESS LENGTH (answer the bytes; a range past 
 is answered up to address 255 only); erase FE FE (fills FF, answer AA). A byte that
 starts no frame is dropped.
 
-Exit status: 0 after SIGINT or SIGTERM, 1 when the encoder cannot start, 2 for bad
+Exit status: 0 after a signal to stop, 1 when the encoder cannot start, 2 for bad
 arguments.
 )";
 }

@@ -84,6 +84,7 @@ void TestEncoderSimProgram::servesThroughTheComLink_data() {
     QTest::addColumn<int>("signal");
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
 }
 
 void TestEncoderSimProgram::servesThroughTheComLink() {

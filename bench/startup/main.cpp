@@ -100,7 +100,7 @@ void printProgram(const Program& p) {
         minIdle = std::min(minIdle, idle(s));
         maxIdle = std::max(maxIdle, idle(s));
     }
-    std::printf("  %-12s %3zu runs  QApplication %7.1f ms  exposed %7.1f ms  idle %7.1f ms "
+    std::printf("  %s, %zu runs:\n    QApplication %7.1f ms  exposed %7.1f ms  idle %7.1f ms "
                 "(min %.1f, max %.1f)  VmRSS %6.1f MB\n",
                 p.label.c_str(), p.samples.size(), median(p.samples, app),
                 median(p.samples, exposed), median(p.samples, idle), minIdle, maxIdle,
@@ -122,6 +122,8 @@ int main() {
         const PrivateConfig config;
         ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
         Program quillmark{"quillmark", QUILLMARK_PROBED, kMainTitle, {}, {}};
+        Program noWeb{"quillmark, web engine not linked (diagnostic)", QUILLMARK_NOWEB_PROBED,
+                      kMainTitle, {}, {}};
         Program bare{"bare window", BARE_PROBED, "bare", {}, {}};
         std::printf("Start-up benchmark: %d runs each, taking turns, after one warm-up run each; "
                     "display: %s; COM1 linked to a pseudo-terminal in a private "
@@ -130,12 +132,15 @@ int main() {
         std::printf("Times from posix_spawn to: QApplication built, first window exposed, event "
                     "loop idle (a zero timer run after that expose); VmRSS at idle; medians.\n");
         runOnce(quillmark, false);
+        runOnce(noWeb, false);
         runOnce(bare, false);
         for (int i = 0; i < kRuns; ++i) {
             runOnce(quillmark, true);
+            runOnce(noWeb, true);
             runOnce(bare, true);
         }
         printProgram(quillmark);
+        printProgram(noWeb);
         printProgram(bare);
 
         const auto idle = [](const StartupSample& s) { return ms(s.toIdle); };

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in a Release tree (build-bench) and runs every one of them,
+# printing their figures. Installs libserialport and QSerialPort (benchmark peers) first
+# when they are missing.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BENCH_BUILD_DIR:-$root/build-bench}"
+
+QUILLMARK_BENCH=1 "$root/tools/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BENCH=ON >/dev/null
+cmake --build "$build" -j"${BENCH_JOBS:-2}"
+
+status=0
+run() {
+    local exe="$1"
+    shift
+    if [ ! -x "$exe" ]; then
+        echo "== $(basename "$exe"): not built, skipped"
+        return
+    fi
+    echo
+    echo "== $(basename "$exe")"
+    "$exe" "$@" || status=1
+}
+
+run "$build/bench/serial/bench_serial"
+run "$build/bench/startup/bench_startup"
+# The protocol benchmark (if present) needs a display for its window.
+if [ -x "$build/bench/protocol/bench_protocol" ]; then
+    QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" run "$build/bench/protocol/bench_protocol"
+fi
+exit $status

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 namespace quillmark::sim {

@@ -28,6 +28,7 @@ constexpr int kOperations = 2000;
 constexpr unsigned kSeed = 20261207;
 constexpr double kFaultRate = 0.06;
 constexpr auto kStepBound = 8s;
+constexpr auto kIdleWait = 500ms;
 
 const char* const kLists[] = {"Country",       "Coverage", "Mat1",    "PTYBox", "MS",
                               "NumAF",         "AF1",      "AF7",     "AF15",   "NumPant",
@@ -53,8 +54,11 @@ public:
         else
             menu("BorrarMemoriaEquipo1", true);
         // Bounded: a chained write whose answers stopped keeps its lock by design.
-        (void)s.waitFor([this] { return s.idle(); }, 1500ms);
+        if (!s.waitFor([this] { return s.idle(); }, kIdleWait))
+            ++unfinished;
     }
+
+    int unfinished = 0; // operations still outstanding when the next one started
 
 private:
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(gen); }
@@ -165,6 +169,9 @@ void TestProtocolSoak::randomOperationsWithFaults() {
         QVERIFY2(s.form().port().Active(), qPrintable(QStringLiteral("port lost at %1").arg(i)));
     }
 
+    qInfo("frames %d, unfinished %d, boxes: error %d, standard %d, plain %d",
+          s.encoder().framesReceived(), soak.unfinished, s.dialogs().count(Kind::Error),
+          s.dialogs().count(Kind::StandardError), s.dialogs().count(Kind::Plain));
     // Drain what is still in flight, then a clean programming and a whole read.
     s.encoder().clearFaults();
     s.settle(800ms);

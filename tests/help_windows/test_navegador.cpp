@@ -328,12 +328,12 @@ void TestNavegador::refusalIsReported() {
         open();
         typeAddress("refused.example");
     }
-    log.refusal = "Unspecified error";
+    log.refusal = "The control refused the operation";
     if (button.isEmpty())
         open();
     else
         click(qPrintable(button));
-    QCOMPARE(reported, QStringList{"Unspecified error"});
+    QCOMPARE(reported, QStringList{"The control refused the operation"});
     QVERIFY(form->isVisible());
     // The handler ends where the control failed: "Ir a..." leaves the caption as it was.
     QCOMPARE(form->windowTitle(), TForm3::HomeAddress);

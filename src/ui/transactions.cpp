@@ -4,34 +4,17 @@
 #include "core/command_frames.h"
 #include "core/field_encodings.h"
 #include "serial/comport.h"
+#include "text_bytes.h"
 #include "ui_principal.h"
 #include "vcl_timer.h"
 
 #include "dialogs.h"
 
 #include <array>
-#include <string>
 
 // Single-block sends and reads, the chunk builders and the button lock.
 
 using namespace quillmark;
-
-namespace {
-
-// The edits hold 8-bit characters; Latin-1 maps each to the byte the encoder stores.
-std::string psEditBytes(const QLineEdit& edit) {
-    return edit.text().toLatin1().toStdString();
-}
-
-// A line break in the memo goes out as CR LF, the way the encoder shows it.
-std::string memoBytes(const QString& text) {
-    QString crlf = text;
-    crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return crlf.toLatin1().toStdString();
-}
-
-} // namespace
 
 void TForm1::writeFrame(const CommandFrame& frame) {
     for (const Byte b : frame.bytes())
@@ -95,7 +78,7 @@ void TForm1::SendPSClick() {
     beginSingleWrite();
     const int f = frameOf(ui->FramePS);
     const int s = ui->PSBox->currentIndex();
-    const auto encoded = encodePsScreen(psEditBytes(*ui->PS));
+    const auto encoded = encodePsScreen(editBytes(ui->PS->text()));
     writeFrame(psWriteFrame(f, s, encoded));
     storeBlock(psScreenBlock(f, s), encoded);
 }

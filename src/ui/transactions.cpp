@@ -32,7 +32,7 @@ bool TForm1::confirmWrite(const QString& question) {
 
 void TForm1::beginSingleWrite() {
     Timer1->start();
-    SendState = 1;
+    SendState = kSendSingle;
     chainFailed = false;
 }
 
@@ -107,7 +107,7 @@ void TForm1::SendRTClick() {
     const auto text = encodeRadioText(memoBytes(ui->RTEdit->toPlainText()));
     std::copy(text.begin(), text.end(), StationImage.RtStaging().begin());
     ChunkIndex = 0;
-    SendState = 2;
+    SendState = kSendRadioText;
     chainFailed = false;
     enviart();
     storeBlock(radioTextBlock(), StationImage.RtStaging());
@@ -164,7 +164,7 @@ void TForm1::enviart() {
         return;
     const auto frame = radioTextChunkFrame(k, StationImage.RtStaging());
     if (k == kRadioTextChunks - 1)
-        SendState = 1;
+        SendState = kSendSingle;
     writeFrame(frame);
     ++ChunkIndex;
 }
@@ -179,7 +179,7 @@ void TForm1::Enviatotal() {
         return;
     const auto frame = memoryChunkFrame(c, StationImage.DeviceMap());
     if (c == kMemoryChunks - 1)
-        SendState = 1;
+        SendState = kSendSingle;
     writeFrame(frame);
     ++ChunkIndex;
 }

@@ -59,6 +59,7 @@ private slots:
     void watchdogAtRealInterval();
     void closedPortStopsBeforeQuestion_data();
     void closedPortStopsBeforeQuestion();
+    void hangUpClosesPortSilently_data();
     void hangUpClosesPortSilently();
 };
 
@@ -297,10 +298,24 @@ void TestProtocolAnswers::closedPortStopsBeforeQuestion() {
     QVERIFY(s.frames().empty());
 }
 
+void TestProtocolAnswers::hangUpClosesPortSilently_data() {
+    QTest::addColumn<bool>("programming");
+    QTest::addColumn<int>("frame");
+    QTest::newRow("PI write") << false << 1;
+    QTest::newRow("programming, fifth chunk") << true << 5;
+}
+
 void TestProtocolAnswers::hangUpClosesPortSilently() {
+    QFETCH(bool, programming);
+    QFETCH(int, frame);
     EncoderSession s(SessionOptions().withTimer1(300ms));
-    s.encoder().addFault({1, FaultKind::HangUp, 0, {}});
-    sendPi(s);
+    s.encoder().addFault({frame, FaultKind::HangUp, 0, {}});
+    if (programming) {
+        s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+        s.trigger("Grabartodoelequipo1");
+    } else {
+        sendPi(s);
+    }
     QVERIFY(s.waitFor([&s] { return !s.form().port().Active(); }));
     QCOMPARE(s.dialogs().count(Kind::StandardError), 0);
     // The missing answer is still reported once.

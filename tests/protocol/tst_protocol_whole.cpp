@@ -3,6 +3,7 @@
 
 #include "encoder_session.h"
 
+#include "serial/comport.h"
 #include "vcl_timer.h"
 
 #include <QComboBox>
@@ -58,6 +59,7 @@ private slots:
     void programmingFailedChunkEndsRed();
     void programmingShowsTheScreenItSelects();
     void eraseSendsTwoBytes();
+    void hangUpDuringWholeRead();
 };
 
 void TestProtocolWhole::readWholeDevice() {
@@ -230,6 +232,24 @@ void TestProtocolWhole::eraseSendsTwoBytes() {
     erased.fill(0xFF);
     QCOMPARE(s.encoder().memory(), erased);
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
+}
+
+void TestProtocolWhole::hangUpDuringWholeRead() {
+    EncoderSession s(SessionOptions().withMemory(randomMemory(13)).withTimer1(2000ms));
+    s.encoder().addFault({2, FaultKind::HangUp, 0, {}});
+    moveSelectors(s);
+    const Memory before = s.deviceMap();
+    s.trigger("LeerEquipo1");
+    // The read that waits for the second half fails; the failure is shown once.
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::StandardError) == 1; }));
+    QVERIFY(s.waitFor([&s] { return !s.form().port().Active(); }));
+    QVERIFY(s.idle());
+    QCOMPARE(s.deviceMap(), before);
+    s.settle(2500ms);
+    QCOMPARE(s.dialogs().count(Kind::Error) + s.dialogs().count(Kind::Plain), 0);
+    s.click("ReadPI");
+    QCOMPARE(s.dialogs().texts(Kind::StandardError).last(),
+             QStringLiteral("Can't perform this operation on a closed port."));
 }
 
 QTEST_MAIN(TestProtocolWhole)

@@ -378,6 +378,10 @@ void TestMainWindow::exitLeavesPortToTheWindow() {
     w.trigger("Salir1");
     QVERIFY(!w.form().isVisible());
     QVERIFY(w.form().port().Active());
+    // The close box behaves the same: nothing asked, never refused.
+    w.form().show();
+    QVERIFY(w.form().close());
+    QVERIFY(w.form().port().Active());
     QCOMPARE(w.dialogs().shown().size(), std::size_t{0});
 }
 

@@ -29,6 +29,7 @@ private slots:
     void changeWritesOneByteAndSurvivesRestart();
     void changeToPortThatCannotBeOpened();
     void changeWithUnwritableSetting();
+    void abortedFailureShowsNothing();
 };
 
 void TestStartupPort::startup_data() {
@@ -214,6 +215,23 @@ void TestStartupPort::changeWithUnwritableSetting() {
              qPrintable(errors[0]));
     QVERIFY(w.form().port().Active());
     QCOMPARE(w.form().port().DeviceName(), std::string("COM2"));
+}
+
+void TestStartupPort::abortedFailureShowsNothing() {
+    Window w;
+    w.config().linkPort(4, w.config().root() + "/no-such-device");
+    int errors = 0;
+    w.form().port().OnError =
+        TComErrorEvent(this, 1, [&](TCustomComPort*, EComError&, TComAction& action) {
+            ++errors;
+            action = caAbort;
+        });
+    w.pick("Portserie", 3);
+    QCOMPARE(errors, 1);
+    QCOMPARE(w.dialogs().shown().size(), std::size_t{0});
+    QVERIFY(!w.form().port().Active());
+    // The handler ended at the failure: the setting was not written.
+    QCOMPARE(w.config().readSetting(), std::optional<QByteArray>("0"));
 }
 
 QTEST_MAIN(TestStartupPort)

@@ -48,15 +48,16 @@ void ScriptedDialogs::standardError(QWidget*, const QString& text) {
     record(Kind::StandardError, text);
 }
 
-std::optional<QString> ScriptedDialogs::takeFile(std::deque<std::optional<QString>>& queue,
-                                                 Kind kind) {
+std::optional<QString> ScriptedDialogs::takeFile(std::deque<QString>& queue, Kind kind) {
     record(kind, {});
     if (queue.empty()) {
         QTest::qFail("unexpected file dialog", __FILE__, __LINE__);
         return std::nullopt;
     }
-    auto path = queue.front();
+    const QString path = queue.front();
     queue.pop_front();
+    if (path.isNull())
+        return std::nullopt;
     return path;
 }
 

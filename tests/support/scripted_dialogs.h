@@ -22,8 +22,13 @@ public:
     };
 
     void queueAnswer(Answer answer) { answers_.push_back(answer); }
-    void queueOpenFile(std::optional<QString> path) { openFiles_.push_back(std::move(path)); }
-    void queueSaveFile(std::optional<QString> path) { saveFiles_.push_back(std::move(path)); }
+    // nullopt: the operator cancels the dialog.
+    void queueOpenFile(const std::optional<QString>& path) {
+        openFiles_.push_back(path.value_or(QString()));
+    }
+    void queueSaveFile(const std::optional<QString>& path) {
+        saveFiles_.push_back(path.value_or(QString()));
+    }
     // Runs while a box is "open", e.g. to let timers or serial events run meanwhile.
     void setWhileShown(std::function<void(const Shown&)> hook) { whileShown_ = std::move(hook); }
 
@@ -42,11 +47,11 @@ public:
 
 private:
     void record(Kind kind, const QString& text);
-    std::optional<QString> takeFile(std::deque<std::optional<QString>>& queue, Kind kind);
+    std::optional<QString> takeFile(std::deque<QString>& queue, Kind kind);
 
     std::deque<Answer> answers_;
-    std::deque<std::optional<QString>> openFiles_;
-    std::deque<std::optional<QString>> saveFiles_;
+    std::deque<QString> openFiles_; // a null string stands for a cancelled dialog
+    std::deque<QString> saveFiles_;
     std::vector<Shown> shown_;
     std::function<void(const Shown&)> whileShown_;
 };

@@ -90,7 +90,9 @@ int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
 
     TempConfig config;
-    quillmark::sim::PtyEncoder encoder({.paced = true});
+    quillmark::sim::PtyEncoderOptions options;
+    options.paced = true;
+    quillmark::sim::PtyEncoder encoder(options);
     encoder.start();
     encoder.linkAs(config.configDir().toStdString(), "COM1");
     BenchDialogs dialogs;

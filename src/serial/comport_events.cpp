@@ -126,13 +126,15 @@ void TCustomComPort::StartThread() {
     shared->synchronize = synchronizeEvents_;
     shared->level = static_cast<int>(threadPriority_);
     CheckResult(shared->waiter.create(platform_->descriptor()));
+    // Known to the port before the thread runs: its first delivery may come at once.
+    thread_ = shared;
     try {
         TComThread::Start(shared);
     } catch (const std::system_error& e) {
+        thread_.reset();
         const int code = e.code().value();
         RaiseError(code, "Thread creation error: " + quillmark::serial::systemErrorText(code));
     }
-    thread_ = std::move(shared);
 }
 
 void TCustomComPort::StopThread() {
@@ -141,7 +143,11 @@ void TCustomComPort::StopThread() {
     thread_->terminate = true;
     thread_->waiter.forgetDevice(platform_->descriptor());
     thread_->waiter.poke();
-    // Never waited for: it may be blocked handing a delivery to this very thread.
+    // Handlers running on the event thread finish before the port may go. A synchronised
+    // thread is never waited for: it may be blocked handing a delivery to this very thread.
+    if (!thread_->synchronize && !thread_->closeHandedOver &&
+        TComThread::Current() != thread_.get())
+        const std::lock_guard finished(thread_->dispatching);
     thread_.reset();
 }
 
@@ -149,13 +155,7 @@ bool TCustomComPort::closeOnEventThread() {
     ThreadShared* current = TComThread::Current();
     if (current == nullptr || current->port != this)
         return false;
-    QMetaObject::invokeMethod(
-        current->uiContext,
-        [current] {
-            if (!current->terminate.load())
-                current->port->Close();
-        },
-        Qt::BlockingQueuedConnection);
+    TComThread::HandOverClose(*current);
     return true;
 }
 
@@ -179,7 +179,7 @@ void TCustomComPort::deliverEvents(ThreadShared& shared) {
     const int queuedBefore = inputQueueOrZero();
     const std::uint64_t takenBefore = bytesTakenFromInput();
     DispatchEvents(EventMask() & kRxCharBit);
-    if (thread_.get() != &shared)
+    if (shared.terminate.load())
         return; // closed or re-opened meanwhile
     if (shared.waiter.drainDeviceEdges())
         shared.vanished = true;
@@ -196,7 +196,7 @@ void TCustomComPort::handleWaitError(ThreadShared& shared, int code) {
     } catch (const std::exception&) {
         // OnError has seen it; the operator is told nothing at this point.
     }
-    if (deviceVanished(code) && thread_.get() == &shared)
+    if (deviceVanished(code) && !shared.terminate.load())
         Close();
 }
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class TCustomComPort;
 class QObject;
@@ -20,11 +21,17 @@ struct ThreadShared {
     // Found by a delivery: characters arrived while the handlers ran, or the device went.
     std::atomic<bool> pendingArrival{false};
     std::atomic<bool> vanished{false};
-    std::atomic<int> level{0}; // ThreadLevel to apply at the next poke
+    std::atomic<int> level{0};           // ThreadLevel to apply at the next poke
+    std::atomic<unsigned> handedBack{0}; // calls run on the port's thread
     EventWaiter waiter;
     TCustomComPort* port = nullptr; // dereferenced only on the port's thread, unless terminate
     QObject* uiContext = nullptr;   // where deliveries run (the application object)
     bool synchronize = true;
+    // Held while handlers run on the event thread (no synchronisation): the port is not
+    // destroyed under them.
+    std::mutex dispatching;
+    // Set on the port's thread while it runs a Close handed over by those handlers.
+    bool closeHandedOver = false;
 };
 
 } // namespace quillmark::serial
@@ -37,6 +44,8 @@ public:
     static void Start(const std::shared_ptr<Shared>& shared);
     // The shared state of the event thread running the caller, or null.
     [[nodiscard]] static Shared* Current();
+    // Runs the port's Close on the port's thread and waits for it.
+    static void HandOverClose(Shared& shared);
 
 private:
     static void Execute(std::shared_ptr<Shared> shared);
@@ -44,6 +53,6 @@ private:
     [[nodiscard]] static bool WaitForEvent(Shared& shared);
     static void Deliver(Shared& shared);
     static void ReportWaitError(Shared& shared, int code);
-    // Runs fn on the port's thread and waits for it; false if the call could not be made.
-    template <typename F> static void RunOnPortThread(Shared& shared, F fn);
+    // Runs fn on the port's thread, unless the port stopped this thread, and waits for it.
+    static void RunOnPortThread(Shared& shared, int argument, void (*fn)(Shared&, int));
 };

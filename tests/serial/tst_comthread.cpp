@@ -26,6 +26,7 @@ struct Fixture {
     std::atomic<int> calls{0};
     std::function<void(TComPort&)> body; // what the handler does besides counting
 
+    // Call open() after setting the body: the handler may run on the event thread.
     explicit Fixture(bool synchronize = true) {
         port->SetDeviceName(pty.slavePath());
         port->Timeouts().SetReadConstant(1000ms);
@@ -35,8 +36,8 @@ struct Fixture {
             if (body)
                 body(*port);
         }));
-        port->Open();
     }
+    void open() { port->Open(); }
 };
 
 // Lets posted deliveries run for a while.
@@ -112,6 +113,7 @@ void TestComThread::handlerRunsOnTheRightThread() {
         ranOn = QThread::currentThread();
         static_cast<void>(port.ReadByte());
     };
+    f.open();
     f.pty.send("\x01");
     QTRY_COMPARE(f.calls.load(), 1);
     QCOMPARE(ranOn.load() == QCoreApplication::instance()->thread(), synchronize);
@@ -145,6 +147,7 @@ void TestComThread::arrivalsDuringHandlerGiveOneMoreCall() {
         for (int i = 0; readThem && i < arriving; ++i)
             static_cast<void>(port.ReadByte());
     };
+    f.open();
     f.pty.send("a");
     QTRY_VERIFY(f.calls.load() >= 1);
     settle(500ms);
@@ -154,6 +157,7 @@ void TestComThread::arrivalsDuringHandlerGiveOneMoreCall() {
 
 void TestComThread::unreadBytesCauseNoCallsAndNoCpu() {
     Fixture f;
+    f.open();
     f.pty.send("left unread");
     QTRY_COMPARE(f.calls.load(), 1);
     const int tid = threadIdNamed(kThreadName);
@@ -184,6 +188,7 @@ void TestComThread::assigningHandlersStartsAndStopsTheThread() {
 
 void TestComThread::closeWhileWaitingReturnsAtOnce() {
     Fixture f;
+    f.open();
     QTRY_VERIFY(threadIdNamed(kThreadName) > 0);
     QElapsedTimer clock;
     clock.start();
@@ -201,6 +206,7 @@ void TestComThread::stopWhileDeliveryQueued_data() {
 void TestComThread::stopWhileDeliveryQueued() {
     QFETCH(bool, destroy);
     Fixture f;
+    f.open();
     f.pty.send("x");
     // The UI thread is busy: the thread queues the delivery and blocks on it.
     std::this_thread::sleep_for(200ms);
@@ -227,6 +233,7 @@ void TestComThread::closeInsideHandler() {
         port.Close();
         returned = !port.Active();
     };
+    f.open();
     f.pty.send("x");
     QTRY_VERIFY(returned.load());
     QVERIFY(!f.port->Active());
@@ -239,6 +246,7 @@ void TestComThread::closeInsideHandler() {
 void TestComThread::hangUpClosesThePortSilently() {
     ErrorReports reports;
     Fixture f;
+    f.open();
     int errorCode = -1;
     int afterClose = 0;
     f.port->OnError = TComErrorEvent(
@@ -267,6 +275,7 @@ void TestComThread::handlerFailureIsReportedAndEventsGoOn() {
         if (f.calls == 1)
             throw EComError(0, "handler failed");
     };
+    f.open();
     f.pty.send("1");
     QTRY_COMPARE(reports.texts, QStringList{"handler failed"});
     f.pty.send("2");
@@ -285,6 +294,7 @@ void TestComThread::shortReplyTimesOutInsideHandler() {
         for (int i = 0; i < 3; ++i)
             static_cast<void>(port.ReadByte());
     };
+    f.open();
     f.pty.send("a");
     QTRY_COMPARE_WITH_TIMEOUT(reports.texts, QStringList{"Timeout"}, 3000);
     f.pty.send("late");
@@ -303,6 +313,7 @@ void TestComThread::threadPriorityAppliesToRunningThread() {
     QFETCH(int, priority);
     QFETCH(int, nice);
     Fixture f;
+    f.open();
     QTRY_VERIFY(threadIdNamed(kThreadName) > 0);
     const int tid = threadIdNamed(kThreadName);
     f.port->SetThreadPriority(TThreadPriority(priority));

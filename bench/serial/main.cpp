@@ -13,6 +13,8 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -23,6 +25,7 @@ struct Settings {
     int rounds = 2000; // round trips per implementation
     int blocks = 5;    // implementations take turns this many times
     Nanos idle = std::chrono::milliseconds(1500);
+    std::string only; // run only implementations whose name contains this (for profiling)
 };
 
 struct Contender {
@@ -31,11 +34,14 @@ struct Contender {
     PeerFigures figures;
 };
 
-Contender contender(std::unique_ptr<SerialPeer> peer, bool ours) {
+enum class Role { Ours, Peer, Diagnostic };
+
+Contender contender(std::unique_ptr<SerialPeer> peer, Role role) {
     Contender c{std::move(peer), std::make_unique<PtyLine>(), {}};
     c.figures.name = c.peer->name();
     c.figures.drivenBy = c.peer->drivenBy();
-    c.figures.ours = ours;
+    c.figures.ours = role == Role::Ours;
+    c.figures.diagnostic = role == Role::Diagnostic;
     c.peer->open(*c.line);
     return c;
 }
@@ -64,14 +70,33 @@ void runInterleaved(std::vector<Contender>& all, const Settings& s) {
     return false;
 }
 
+// One implementation on its own, for a profiler: figures only, no comparison.
+int runAlone(std::vector<Contender> all, const Settings& s) {
+    std::erase_if(
+        all, [&](const Contender& c) { return c.figures.name.find(s.only) == std::string::npos; });
+    if (all.empty()) {
+        std::printf("no implementation named like \"%s\"\n", s.only.c_str());
+        return 1;
+    }
+    runInterleaved(all, s);
+    std::vector<PeerFigures> figures{std::move(all.front().figures)};
+    printLatency(figures, figures.front());
+    printRoundTrip(figures, figures.front());
+    printAllocations(figures);
+    return anyFailure(figures) ? 1 : 0;
+}
+
 Settings parse(int argc, char** argv) {
     Settings s;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             s.bytes = 1000;
             s.rounds = 200;
             s.idle = std::chrono::milliseconds(500);
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            s.only = argv[++i];
         }
+    }
     return s;
 }
 
@@ -87,10 +112,13 @@ int main(int argc, char** argv) {
                 settings.bytes, settings.rounds, settings.blocks);
     try {
         std::vector<Contender> all;
-        all.push_back(contender(makeOurPort(false), true));
-        all.push_back(contender(makeLibSerialPortThread(), false));
-        all.push_back(contender(makeLibSerialPortNotifier(), false));
-        all.push_back(contender(makeQSerialPort(), false));
+        all.push_back(contender(makeOurPort(false), Role::Ours));
+        all.push_back(contender(makeLibSerialPortThread(), Role::Peer));
+        all.push_back(contender(makeLibSerialPortNotifier(), Role::Peer));
+        all.push_back(contender(makeQSerialPort(), Role::Peer));
+        all.push_back(contender(makeOurPort(false, true), Role::Diagnostic));
+        if (!settings.only.empty())
+            return runAlone(std::move(all), settings);
         runInterleaved(all, settings);
         const auto idle = measureIdle({"ComThread", "SpWait"}, settings.idle);
         for (auto& c : all)
@@ -99,7 +127,7 @@ int main(int argc, char** argv) {
         // As the main window runs it: its raised priorities would favour every peer's UI
         // handling too, so it runs alone.
         std::vector<Contender> comm1;
-        comm1.push_back(contender(makeOurPort(true), true));
+        comm1.push_back(contender(makeOurPort(true), Role::Ours));
         runInterleaved(comm1, settings);
         const auto comm1Idle = measureIdle({"ComThread"}, settings.idle);
         comm1.front().peer->close();

@@ -1,6 +1,7 @@
 #include "serial_peer.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QSocketNotifier>
 
@@ -111,6 +112,7 @@ protected:
         check(sp_add_port_events(events_, port(), SP_EVENT_RX_READY), "sp_add_port_events");
         master_ = line.master();
         stop_ = false;
+        finished_ = false;
         thread_ = std::thread([this] { waitLoop(); });
     }
     void stopNotifying() override {
@@ -120,6 +122,9 @@ protected:
         // sp_wait has no wake-up of its own: a byte from the far end ends the wait.
         const std::uint8_t wake = 0;
         writeAll(master_, &wake, 1);
+        // The thread may be blocked handing a notification to this very thread.
+        while (!finished_)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         thread_.join();
         sp_free_event_set(events_);
         events_ = nullptr;
@@ -139,6 +144,7 @@ private:
     sp_event_set* events_ = nullptr;
     int master_ = -1;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> finished_{false};
     std::thread thread_;
 };
 

@@ -9,12 +9,16 @@ namespace {
 
 class OurPort final : public SerialPeer {
 public:
-    explicit OurPort(bool asComm1) : asComm1_(asComm1) {}
+    OurPort(bool asComm1, bool wholeWrites) : asComm1_(asComm1), wholeWrites_(wholeWrites) {}
 
     [[nodiscard]] std::string name() const override {
+        if (wholeWrites_)
+            return "TComPort, one Write per request";
         return asComm1_ ? "TComPort (as Comm1)" : "TComPort";
     }
     [[nodiscard]] std::string drivenBy() const override {
+        if (wholeWrites_)
+            return "OnRxChar, ReadByte, Write(frame, 5, false); pcDefault, tpNormal (diagnostic)";
         return asComm1_ ? "OnRxChar, ReadByte/WriteByte; pcHigh, tpTimeCritical"
                         : "OnRxChar, ReadByte/WriteByte; pcDefault, tpNormal";
     }
@@ -35,19 +39,24 @@ public:
     [[nodiscard]] int available() override { return port_.InputCount(); }
     [[nodiscard]] std::uint8_t readByte() override { return port_.ReadByte(); }
     void write(const std::uint8_t* data, std::size_t n) override {
+        if (wholeWrites_) {
+            (void)port_.Write(data, static_cast<int>(n), false);
+            return;
+        }
         for (std::size_t i = 0; i < n; ++i)
             port_.WriteByte(data[i]);
     }
 
 private:
     bool asComm1_;
+    bool wholeWrites_;
     TComPort port_;
 };
 
 } // namespace
 
-std::unique_ptr<SerialPeer> makeOurPort(bool asComm1) {
-    return std::make_unique<OurPort>(asComm1);
+std::unique_ptr<SerialPeer> makeOurPort(bool asComm1, bool wholeWrites) {
+    return std::make_unique<OurPort>(asComm1, wholeWrites);
 }
 
 } // namespace bench

@@ -59,7 +59,7 @@ std::string format(const char* fmt, double a, double b) {
 double bestPeer(const std::vector<PeerFigures>& peers, double (*figure)(const PeerFigures&)) {
     double best = std::numeric_limits<double>::infinity();
     for (const auto& p : peers)
-        if (!p.ours)
+        if (!p.ours && !p.diagnostic)
             best = std::min(best, figure(p));
     return best;
 }

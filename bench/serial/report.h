@@ -14,6 +14,7 @@ struct PeerFigures {
     std::string name;
     std::string drivenBy;
     bool ours = false;
+    bool diagnostic = false; // shown, but neither ours nor a peer in the comparison
     PhaseResult latency;
     PhaseResult roundTrip;
 };

@@ -28,6 +28,8 @@ void TComSignal::BeginLoading() {
 
 void TComSignal::FinishLoading() {
     loading_ = false;
+    // Hooks made before the kind was set (port assigned first) are made again for it.
+    UnhookPort();
     HookPort();
     RefreshSignal();
     UpdateControl();

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -117,6 +118,7 @@ private slots:
     void delayChangeUsedForNextOffDelay();
     void openAndCloseSwitchOff();
     void levelSignalOnTtyWithoutModemLines();
+    void mainWindowSetUp_data();
     void mainWindowSetUp();
 };
 
@@ -368,21 +370,20 @@ void TestComSignal::levelSignalOnTtyWithoutModemLines() {
     QCOMPARE(port.EventMask(), 0x0008U);
 }
 
+void TestComSignal::mainWindowSetUp_data() {
+    QTest::addColumn<bool>("bracketed"); // BeginLoading first, or the port assigned first
+    QTest::newRow("loading bracket") << true;
+    QTest::newRow("port before kind, then FinishLoading") << false;
+}
+
 void TestComSignal::mainWindowSetUp() {
+    QFETCH(bool, bracketed);
     PtyPair pty;
     TComPort comm;
     QWidget txPanel;
     QWidget rxPanel;
     TComSignal comSignal1;
     TComSignal comSignal2;
-    comSignal1.BeginLoading();
-    comSignal2.BeginLoading();
-    comSignal1.SetSignal(siTxChar);
-    comSignal1.SetControl(&txPanel);
-    comSignal1.SetComPort(&comm);
-    comSignal2.SetSignal(siRxChar);
-    comSignal2.SetControl(&rxPanel);
-    comSignal2.SetComPort(&comm);
     comm.SetDeviceName(pty.slavePath());
     int received = 0;
     bool rxLit = false;
@@ -391,8 +392,15 @@ void TestComSignal::mainWindowSetUp() {
         rxLit = colourOf(rxPanel) == kLime;
         static_cast<void>(comm.ReadByte());
     }));
-    comSignal1.FinishLoading();
-    comSignal2.FinishLoading();
+    for (auto [signal, kind, panel] : {std::tuple{&comSignal1, siTxChar, &txPanel},
+                                       std::tuple{&comSignal2, siRxChar, &rxPanel}}) {
+        if (bracketed)
+            signal->BeginLoading();
+        signal->SetComPort(&comm);
+        signal->SetControl(panel);
+        signal->SetSignal(kind);
+        signal->FinishLoading();
+    }
     comm.Open();
     comm.WriteByte(0x55);
     QCOMPARE(colourOf(txPanel), kLime);
@@ -402,6 +410,11 @@ void TestComSignal::mainWindowSetUp() {
     QVERIFY(rxLit);
     QTRY_COMPARE(colourOf(txPanel), kGreen);
     QTRY_COMPARE(colourOf(rxPanel), kGreen);
+    // Unhooked in reverse order, the port has the form's handler back.
+    comSignal2.SetComPort(nullptr);
+    comSignal1.SetComPort(nullptr);
+    QVERIFY(!comm.AfterOpen);
+    QCOMPARE(comm.OnRxChar().object(), static_cast<const void*>(this));
 }
 
 QTEST_MAIN(TestComSignal)

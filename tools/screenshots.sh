@@ -6,7 +6,11 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMARK_BUILD_DIR:-$top/build}
 out=${1:-/tmp/quillmark-screenshots}
 "$top/tools/install-deps.sh"
-command -v import >/dev/null || { echo "needs imagemagick (import)" >&2; exit 1; }
+if ! command -v import >/dev/null; then # imagemagick: only the screenshots need it
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends imagemagick
+fi
 cmake -S "$top" -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quillmark-screenshot-window quillmark-encoder-sim
 mkdir -p "$out"

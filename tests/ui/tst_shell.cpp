@@ -5,10 +5,15 @@
 #include "shell.h"
 #include "vcl_timer.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace std::chrono_literals;
 
@@ -17,6 +22,11 @@ class TestShell : public QObject {
 private slots:
     void standardErrorText_data();
     void standardErrorText();
+
+    void messageBoxes_data();
+    void messageBoxes();
+    void stationFileDialogs_data();
+    void stationFileDialogs();
 
     void timerEnablingRunningTimerKeepsPeriod();
     void timerStopThenStartRestartsPeriod();
@@ -65,6 +75,112 @@ void TestShell::standardErrorText() {
     QFETCH(QString, message);
     QFETCH(QString, shown);
     QCOMPARE(::standardErrorText(message), shown);
+}
+
+namespace {
+
+struct BoxSeen {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+};
+
+// Looks at the modal box once it is up, then presses `key` in it.
+void pressInNextBox(BoxSeen& seen, Qt::Key key) {
+    QTimer::singleShot(0, [&seen, key] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen.caption = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        for (QAbstractButton* b : box->buttons())
+            seen.buttons << b->text();
+        seen.buttons.sort();
+        QTest::keyClick(box, key);
+    });
+}
+
+} // namespace
+
+void TestShell::messageBoxes_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<QString>("answer");
+    const QStringList yesNo{"&No", "&Yes"};
+    const QStringList ok{"OK"};
+    QTest::newRow("question, Enter") << "question" << int(Qt::Key_Return) << "Information"
+                                     << int(QMessageBox::Information) << yesNo << "Yes";
+    QTest::newRow("question, Escape") << "question" << int(Qt::Key_Escape) << "Information"
+                                      << int(QMessageBox::Information) << yesNo << "No";
+    QTest::newRow("error, Escape")
+        << "error" << int(Qt::Key_Escape) << "Error" << int(QMessageBox::Critical) << ok << "";
+    QTest::newRow("plain, Enter") << "plain" << int(Qt::Key_Return) << "Quillmark 2.4"
+                                  << int(QMessageBox::NoIcon) << ok << "";
+    QTest::newRow("standard error, Enter") << "standard" << int(Qt::Key_Return) << "Quillmark 2.4"
+                                           << int(QMessageBox::Critical) << ok << "";
+}
+
+void TestShell::messageBoxes() {
+    QFETCH(QString, kind);
+    QFETCH(int, key);
+    QFETCH(QString, caption);
+    QFETCH(int, icon);
+    QFETCH(QStringList, buttons);
+    QFETCH(QString, answer);
+    QtDialogs dialogs;
+    BoxSeen seen;
+    pressInNextBox(seen, static_cast<Qt::Key>(key));
+    const QString text = QString::fromUtf8("Texto del aviso");
+    QString got;
+    if (kind == "question")
+        got = dialogs.question(nullptr, text) == Dialogs::Answer::Yes ? "Yes" : "No";
+    else if (kind == "error")
+        dialogs.errorMessage(nullptr, text);
+    else if (kind == "plain")
+        dialogs.plainMessage(nullptr, text);
+    else
+        dialogs.standardError(nullptr, text);
+    QCOMPARE(seen.caption, caption);
+    QCOMPARE(seen.text, text);
+    QCOMPARE(int(seen.icon), icon);
+    QCOMPARE(seen.buttons, buttons);
+    QCOMPARE(got, answer);
+}
+
+void TestShell::stationFileDialogs_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("open") << false;
+    QTest::newRow("save") << true;
+}
+
+void TestShell::stationFileDialogs() {
+    QFETCH(bool, save);
+    QtDialogs dialogs;
+    QStringList filters;
+    QString suffix;
+    bool noOverwriteQuestion = false;
+    bool anyFile = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        noOverwriteQuestion = dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        anyFile = dialog->fileMode() == QFileDialog::AnyFile;
+        dialog->reject();
+    });
+    const auto chosen = save ? dialogs.saveStationFile(nullptr) : dialogs.openStationFile(nullptr);
+    QCOMPARE(chosen, std::nullopt);
+    QCOMPARE(filters, QStringList("Archivo RDS (*.rds)"));
+    QCOMPARE(suffix, QString("rds"));
+    QVERIFY(noOverwriteQuestion);
+    QVERIFY(anyFile);
 }
 
 namespace {

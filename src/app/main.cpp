@@ -32,8 +32,8 @@ int main(int argc, char* argv[]) {
     prepareWebEngine();
 #endif
     QApplication app(argc, argv);
+    // Only the name: a display name would be appended to captions such as "Information".
     QApplication::setApplicationName(kApplicationTitle);
-    QApplication::setApplicationDisplayName(kApplicationTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quillmark.png")));
 
     QtDialogs dialogs;

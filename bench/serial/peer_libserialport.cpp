@@ -133,12 +133,10 @@ protected:
 private:
     void waitLoop() {
         ::pthread_setname_np(::pthread_self(), "SpWait");
-        while (!stop_) {
-            if (sp_wait(events_, 0) < 0 || stop_)
-                return;
+        while (!stop_ && sp_wait(events_, 0) >= 0 && !stop_)
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(), [this] { arrived(); }, Qt::BlockingQueuedConnection);
-        }
+        finished_ = true;
     }
 
     sp_event_set* events_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "vcl_timer.h"
 
+#include <QComboBox>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -32,6 +33,10 @@ EncoderSession::~EncoderSession() {
 
 void EncoderSession::click(const char* buttonName) {
     control<QPushButton>(buttonName)->click();
+}
+
+void EncoderSession::select(const char* listName, int index) {
+    control<QComboBox>(listName)->setCurrentIndex(index);
 }
 
 void EncoderSession::trigger(const char* actionName) {

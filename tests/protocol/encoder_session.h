@@ -59,6 +59,8 @@ public:
 
     template <typename T> [[nodiscard]] T* control(const char* name) const;
     void click(const char* buttonName);
+    // Sets a list's selection from code: no change handler runs.
+    void select(const char* listName, int index);
     void trigger(const char* actionName);
 
     // The twelve Enviar/Leer buttons: all enabled, or all disabled.

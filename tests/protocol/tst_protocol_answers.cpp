@@ -18,16 +18,12 @@ using quillmark::sim::FaultKind;
 
 namespace {
 
-void setIndex(EncoderSession& s, const char* name, int index) {
-    s.control<QComboBox>(name)->setCurrentIndex(index);
-}
-
 // A PI of Frame 1 whose bytes differ from the start-up values.
 void choosePi(EncoderSession& s) {
-    setIndex(s, "FramePI", 0);
-    setIndex(s, "Country", 4);
-    setIndex(s, "Coverage", 7);
-    setIndex(s, "Mat1", 0x3C);
+    s.select("FramePI", 0);
+    s.select("Country", 4);
+    s.select("Coverage", 7);
+    s.select("Mat1", 0x3C);
 }
 
 const Bytes kChosenPi = bytesOf({0x57, 0x3C});
@@ -153,9 +149,9 @@ void TestProtocolAnswers::declinedWriteSendsNothing() {
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
     s.encoder().clearLog();
     choosePi(s);
-    setIndex(s, "Country", 1); // differs from the map, must not reach it
-    setIndex(s, "FramePS", 1);
-    setIndex(s, "PSBox", 5);
+    s.select("Country", 1); // differs from the map, must not reach it
+    s.select("FramePS", 1);
+    s.select("PSBox", 5);
     const Memory before = s.deviceMap();
     const Memory encoderBefore = s.encoder().memory();
     s.dialogs().queueAnswer(Dialogs::Answer::No);

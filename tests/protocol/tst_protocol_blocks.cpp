@@ -44,41 +44,36 @@ PageInfo info(Page page) {
     return {};
 }
 
-void setIndex(EncoderSession& s, const char* name, int index) {
-    s.control<QComboBox>(name)->setCurrentIndex(index);
-}
-
 // Two distinct sets of control values per page (variant 0 and 1), varied by frame and screen
 // so that no two rows write the same bytes.
 void applyValues(EncoderSession& s, Page page, int variant, int f, int screen) {
     const int salt = f * 8 + screen;
     switch (page) {
     case Page::Pi:
-        setIndex(s, "Country", variant ? 2 : 12 - f);
-        setIndex(s, "Coverage", variant ? 9 : 3 + f);
-        setIndex(s, "Mat1", variant ? 0x11 : 0xA5 + f);
+        s.select("Country", variant ? 2 : 12 - f);
+        s.select("Coverage", variant ? 9 : 3 + f);
+        s.select("Mat1", variant ? 0x11 : 0xA5 + f);
         break;
     case Page::Pty:
         s.control<QCheckBox>("TPBox")->setChecked(variant == 0);
-        setIndex(s, "PTYBox", variant ? 3 : 10 + f);
-        setIndex(s, "MS", variant ? 0 : 1);
+        s.select("PTYBox", variant ? 3 : 10 + f);
+        s.select("MS", variant ? 0 : 1);
         break;
     case Page::Ps:
-        setIndex(s, "PSBox", screen);
+        s.select("PSBox", screen);
         s.control<QLineEdit>("PS")->setText(
             variant ? QStringLiteral("ZZ") : QStringLiteral("S%1F%2 abc").arg(screen).arg(f));
         break;
     case Page::Af:
         // Every list in use, so the page shows all fifteen codes after reading back.
-        setIndex(s, "NumAF", variant ? 3 : 15);
+        s.select("NumAF", variant ? 3 : 15);
         for (int i = 1; i <= 15; ++i)
-            setIndex(s, qPrintable(QStringLiteral("AF%1").arg(i)),
-                     variant ? 204 - i : i * 7 + salt);
+            s.select(qPrintable(QStringLiteral("AF%1").arg(i)), variant ? 204 - i : i * 7 + salt);
         break;
     case Page::Conf:
-        setIndex(s, "NumPant", variant ? 7 : 2 + f);
+        s.select("NumPant", variant ? 7 : 2 + f);
         s.control<QCheckBox>("RTBox")->setChecked(variant == 0);
-        setIndex(s, "Timing", variant ? 4 : 2 - f);
+        s.select("Timing", variant ? 4 : 2 - f);
         break;
     }
 }
@@ -156,7 +151,7 @@ void TestProtocolBlocks::writeThenReadBack() {
     QFETCH(int, address);
     const PageInfo pi = info(page);
     EncoderSession s;
-    setIndex(s, pi.selector, frame);
+    s.select(pi.selector, frame);
 
     // Write the first values: exact frame layout, stored in the map and in the encoder.
     applyValues(s, page, 0, frame, screen);
@@ -203,26 +198,26 @@ void TestProtocolBlocks::exactWriteFrames_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<Bytes>("expected");
     QTest::newRow("PI frame 2") << Setup([](EncoderSession& s) {
-        setIndex(s, "FramePI", 1);
-        setIndex(s, "Country", 13);
-        setIndex(s, "Coverage", 0);
-        setIndex(s, "Mat1", 0x12);
+        s.select("FramePI", 1);
+        s.select("Country", 13);
+        s.select("Coverage", 0);
+        s.select("Mat1", 0x12);
     }) << "EnviaPI" << bytesOf({0x01, 0xE0, 0x12, 0x04, 0xF7});
     QTest::newRow("PTY frame 1") << Setup([](EncoderSession& s) {
-        setIndex(s, "FramePTY", 0);
-        setIndex(s, "PTYBox", 10);
+        s.select("FramePTY", 0);
+        s.select("PTYBox", 10);
         s.control<QCheckBox>("TPBox")->setChecked(true);
-        setIndex(s, "MS", 1);
+        s.select("MS", 1);
     }) << "EnviaPTY" << bytesOf({0x01, 0x05, 0x48, 0x02, 0x4E});
     QTest::newRow("sequence frame 1") << Setup([](EncoderSession& s) {
-        setIndex(s, "FrameConf", 0);
-        setIndex(s, "NumPant", 2);
+        s.select("FrameConf", 0);
+        s.select("NumPant", 2);
         s.control<QCheckBox>("RTBox")->setChecked(true);
-        setIndex(s, "Timing", 2);
+        s.select("Timing", 2);
     }) << "EnviaCONF" << bytesOf({0x05, 0x83, 0x60, 0xFC, 0x1A});
     QTest::newRow("PS padded with spaces") << Setup([](EncoderSession& s) {
-        setIndex(s, "FramePS", 0);
-        setIndex(s, "PSBox", 0);
+        s.select("FramePS", 0);
+        s.select("PSBox", 0);
         s.control<QLineEdit>("PS")->setText(QStringLiteral("ABC"));
     }) << "EnviaPS" << bytesOf({0x02, 0x41, 0x42, 0x43, 0x20, 0x20, 0x20, 0x20, 0x20, 0x68, 0x0A});
     Bytes af = bytesOf({0x03, 0xE0});
@@ -230,10 +225,10 @@ void TestProtocolBlocks::exactWriteFrames_data() {
     af.push_back(0x08);
     af.push_back(0xEB);
     QTest::newRow("AF with none still carries fifteen codes") << Setup([](EncoderSession& s) {
-        setIndex(s, "AFSelectFrame", 0);
-        setIndex(s, "NumAF", 0);
+        s.select("AFSelectFrame", 0);
+        s.select("NumAF", 0);
         for (int i = 1; i <= 15; ++i)
-            setIndex(s, qPrintable(QStringLiteral("AF%1").arg(i)), 0);
+            s.select(qPrintable(QStringLiteral("AF%1").arg(i)), 0);
     }) << "EnviaAF" << af;
 }
 
@@ -301,7 +296,7 @@ void TestProtocolBlocks::radioTextReadIgnoresSelectors() {
     m[40 + 20] = 0; // the memo shows the text up to the first zero
     EncoderSession s(SessionOptions().withMemory(m));
     for (const char* selector : {"FramePI", "FramePS", "FramePTY", "AFSelectFrame", "FrameConf"})
-        setIndex(s, selector, 1);
+        s.select(selector, 1);
     s.click("ReadRT");
     QVERIFY(s.waitIdle());
     QCOMPARE(s.frames(), std::vector<Bytes>{bytesOf({0x10, 0x28, 0x40})});

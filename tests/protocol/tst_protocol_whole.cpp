@@ -34,7 +34,7 @@ const char* const kSelectors[] = {"FramePI",       "FramePS",   "FramePTY",
 
 void moveSelectors(EncoderSession& s) {
     for (const char* name : kSelectors)
-        s.control<QComboBox>(name)->setCurrentIndex(1);
+        s.select(name, 1);
 }
 
 // Reads the encoder into the map, so that programming has something distinct to send.
@@ -199,8 +199,8 @@ void TestProtocolWhole::programmingShowsTheScreenItSelects() {
     EncoderSession s(SessionOptions().withMemory(m));
     QVERIFY(loadMap(s));
     auto* ps = s.control<QLineEdit>("PS");
-    s.control<QComboBox>("FramePS")->setCurrentIndex(1);
-    s.control<QComboBox>("PSBox")->setCurrentIndex(4);
+    s.select("FramePS", 1);
+    s.select("PSBox", 4);
     ps->setText(QStringLiteral("TYPED"));
     s.dialogs().queueAnswer(Dialogs::Answer::Yes);
     s.trigger("Grabartodoelequipo1");

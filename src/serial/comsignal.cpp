@@ -5,12 +5,13 @@
 #include <QPalette>
 #include <QWidget>
 
+#include <algorithm>
+
 using quillmark::serial::modemLineOf;
 
 TComSignal::TComSignal(QObject* owner) : QObject(owner), timer_(new QTimer(this)) {
-    timer_->setInterval(delay_);
     connect(timer_, &QTimer::timeout, this, &TComSignal::TimerTick);
-    timer_->start();
+    RestartTimer(); // created enabled
 }
 
 TComSignal::~TComSignal() {
@@ -91,6 +92,7 @@ void TComSignal::SetDelay(std::chrono::milliseconds d) {
         return;
     delay_ = d;
     timer_->setInterval(d);
+    offDeadline_ = std::min(offDeadline_, std::chrono::steady_clock::now() + d);
 }
 
 TSignal TComSignal::Signal() const {
@@ -133,11 +135,22 @@ void TComSignal::UnhookPort() {
 }
 
 void TComSignal::RestartTimer() {
-    timer_->stop();
-    timer_->start();
+    // A full Delay from now. Restarting a Qt timer registers it anew, which allocates; a
+    // burst of events therefore only moves the deadline, and the tick waits out the rest.
+    offDeadline_ = std::chrono::steady_clock::now() + delay_;
+    if (!timer_->isActive())
+        timer_->start(delay_);
 }
 
 void TComSignal::TimerTick() {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        offDeadline_ - std::chrono::steady_clock::now());
+    if (left.count() > 0) {
+        timer_->start(left);
+        return;
+    }
+    if (timer_->intervalAsDuration() != delay_)
+        timer_->setInterval(delay_);
     if (signal_ == siTxChar && writing_)
         return;
     timer_->stop();

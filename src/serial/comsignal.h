@@ -96,6 +96,7 @@ private:
     bool signalValue_ = false;
     bool writing_ = false;
     bool loading_ = false;
-    QTimer* timer_ = nullptr;        // child of this indicator
+    QTimer* timer_ = nullptr;                           // child of this indicator
+    std::chrono::steady_clock::time_point offDeadline_; // end of the running off-delay
     std::shared_ptr<HookLink> link_; // the hooks now installed in the port, if any
 };

@@ -122,8 +122,11 @@ int main() {
         const PrivateConfig config;
         ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
         Program quillmark{"quillmark", QUILLMARK_PROBED, kMainTitle, {}, {}};
-        Program noWeb{"quillmark, web engine not linked (diagnostic)", QUILLMARK_NOWEB_PROBED,
-                      kMainTitle, {}, {}};
+        Program noWeb{"quillmark, web engine not linked (diagnostic)",
+                      QUILLMARK_NOWEB_PROBED,
+                      kMainTitle,
+                      {},
+                      {}};
         Program bare{"bare window", BARE_PROBED, "bare", {}, {}};
         std::printf("Start-up benchmark: %d runs each, taking turns, after one warm-up run each; "
                     "display: %s; COM1 linked to a pseudo-terminal in a private "

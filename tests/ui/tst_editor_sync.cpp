@@ -264,7 +264,10 @@ void TestEditorSync::psKeyboardPickShowsScreenWithoutStoring() {
     auto* ps = w.control<QLineEdit>("PS");
     ps->clear();
     QTest::keyClicks(ps, "TYPED");
-    w.pick("PSBox", 1);
+    // The arrow key on the closed list picks the next screen; no drop-down happens.
+    auto* screens = w.control<QComboBox>("PSBox");
+    QTest::keyClick(screens, Qt::Key_Down);
+    QCOMPARE(screens->currentIndex(), 1);
     QCOMPARE(ps->text(), QString("SCREEN 2"));
     QCOMPARE(bytesAt(w.deviceMap(), psScreenBlock(0, 0)), QByteArray("ORIGINAL"));
 }

@@ -69,7 +69,7 @@ void TestProtocolAnswers::answerColours_data() {
 void TestProtocolAnswers::answerColours() {
     QFETCH(bool, fail);
     QFETCH(QColor, colour);
-    EncoderSession s(SessionOptions().withTimer2(600ms));
+    EncoderSession s(SessionOptions().withTimer2(1500ms));
     if (fail)
         s.encoder().addFault({1, FaultKind::FailAnswer, 0, {}});
     sendPi(s);
@@ -78,7 +78,7 @@ void TestProtocolAnswers::answerColours() {
     // The map holds what was sent whatever the encoder said.
     QCOMPARE(slice(s.deviceMap(), 0, 2), kChosenPi);
     QCOMPARE(slice(s.encoder().memory(), 0, 2) == kChosenPi, !fail);
-    QVERIFY(s.waitFor([&s] { return s.form().statusColour() == TForm1::clGreen; }, 3s));
+    QVERIFY(s.waitFor([&s] { return s.form().statusColour() == TForm1::clGreen; }, 5s));
     QVERIFY(s.idle());
 }
 
@@ -87,9 +87,9 @@ void TestProtocolAnswers::successColourHeldForRealInterval() {
     sendPi(s);
     QVERIFY(s.waitIdle());
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
-    s.settle(4500ms);
+    s.settle(4000ms);
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
-    QVERIFY(s.waitFor([&s] { return s.form().statusColour() == TForm1::clGreen; }, 1500ms));
+    QVERIFY(s.waitFor([&s] { return s.form().statusColour() == TForm1::clGreen; }, 2000ms));
 }
 
 void TestProtocolAnswers::unansweredWriteTimesOut() {
@@ -109,10 +109,10 @@ void TestProtocolAnswers::unansweredWriteAtRealInterval() {
     EncoderSession s(SessionOptions().withTimer1(5000ms));
     s.encoder().addFault({1, FaultKind::NoAnswer, 0, {}});
     sendPi(s);
-    s.settle(4500ms);
+    s.settle(4000ms);
     QCOMPARE(s.dialogs().count(Kind::Error), 0);
     QVERIFY(s.buttonsLocked());
-    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }, 1500ms));
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }, 2000ms));
     QVERIFY(s.buttonsUnlocked());
 }
 
@@ -255,9 +255,9 @@ void TestProtocolAnswers::watchdogAtRealInterval() {
     EncoderSession s(SessionOptions().withTimer3(2000ms));
     s.form().desactiva();
     s.form().timer3().start();
-    s.settle(1500ms);
+    s.settle(1200ms);
     QVERIFY(s.buttonsLocked());
-    QVERIFY(s.waitFor([&s] { return s.buttonsUnlocked(); }, 1500ms));
+    QVERIFY(s.waitFor([&s] { return s.buttonsUnlocked(); }, 2000ms));
     QVERIFY(!s.form().timer3().isEnabled());
 }
 

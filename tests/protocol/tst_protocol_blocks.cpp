@@ -150,7 +150,7 @@ void TestProtocolBlocks::writeThenReadBack() {
     QFETCH(int, screen);
     QFETCH(int, address);
     const PageInfo pi = info(page);
-    EncoderSession s;
+    EncoderSession s(SessionOptions().withTimer2(60s)); // the colour holds through the read
     s.select(pi.selector, frame);
 
     // Write the first values: exact frame layout, stored in the map and in the encoder.

@@ -55,6 +55,10 @@ void TCustomComPort::FinishLoading() {
 }
 
 std::string TCustomComPort::About() const {
+    return AboutText();
+}
+
+std::string TCustomComPort::AboutText() {
     return kAbout;
 }
 

@@ -241,6 +241,8 @@ public:
     [[nodiscard]] TThreadPriority ThreadPriority() const;
     void SetThreadPriority(TThreadPriority v);
     [[nodiscard]] std::string About() const;
+    // The About text of the serial components (the indicators show it too).
+    [[nodiscard]] static std::string AboutText();
 
     TFlowControl& FlowControl();
     TCharacters& Characters();

@@ -20,7 +20,7 @@ TComSignal::~TComSignal() {
 }
 
 std::string TComSignal::About() const {
-    return TCustomComPort().About();
+    return TCustomComPort::AboutText();
 }
 
 void TComSignal::BeginLoading() {

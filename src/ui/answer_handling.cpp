@@ -7,8 +7,6 @@
 
 #include "dialogs.h"
 
-#include <algorithm>
-
 // The encoder's answers and replies, and the three watch timers.
 
 using namespace quillmark;

@@ -57,6 +57,7 @@ private slots:
     void eraseItemNeverOffered();
     void hiddenButtonsAndRtPage();
     void tabOrderOnPiPage();
+    void indicatorsFollowTheLine();
     void closeReleasesPortFirst();
     void exitLeavesPortToTheWindow();
     void aboutShowsTheSameWindowAgain();
@@ -361,6 +362,22 @@ void TestMainWindow::tabOrderOnPiPage() {
         widget = widget->nextInFocusChain();
     }
     QCOMPARE(order, QStringList({"Country", "Coverage", "Mat1", "EnviaPI", "FramePI", "ReadPI"}));
+}
+
+void TestMainWindow::indicatorsFollowTheLine() {
+    Window w;
+    auto colour = [&](const char* panel) {
+        return w.control<QWidget>(panel)->palette().color(QPalette::Window);
+    };
+    QCOMPARE(colour("Panel3"), TForm1::clGreen);
+    QCOMPARE(colour("Panel4"), TForm1::clGreen);
+    // Rx lights although the window's own received-character handler is on the same event.
+    w.pty().write(QByteArray("\x55", 1));
+    QTRY_COMPARE_WITH_TIMEOUT(colour("Panel4"), TForm1::clLime, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(colour("Panel4"), TForm1::clGreen, 2000);
+    w.form().port().WriteByte(0x55);
+    QTRY_COMPARE_WITH_TIMEOUT(colour("Panel3"), TForm1::clLime, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(colour("Panel3"), TForm1::clGreen, 2000);
 }
 
 void TestMainWindow::closeReleasesPortFirst() {

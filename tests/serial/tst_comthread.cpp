@@ -84,6 +84,8 @@ private slots:
     void closeInsideHandler_data();
     void closeInsideHandler();
     void hangUpClosesThePortSilently();
+    void hangUpDuringHandlerClosesThePort();
+    void reopenInsideHandler();
     void handlerFailureIsReportedAndEventsGoOn();
     void shortReplyTimesOutInsideHandler();
     void threadPriorityAppliesToRunningThread_data();
@@ -265,6 +267,40 @@ void TestComThread::hangUpClosesThePortSilently() {
                  std::string("Can't perform this operation on a closed port"));
     }
     QTRY_COMPARE(threadCount(), baselineThreads_);
+}
+
+void TestComThread::hangUpDuringHandlerClosesThePort() {
+    ErrorReports reports;
+    Fixture f;
+    f.body = [&](TComPort& port) {
+        static_cast<void>(port.ReadByte());
+        f.pty.closeMaster();
+    };
+    f.open();
+    f.pty.send("x");
+    QTRY_VERIFY(!f.port->Active());
+    QCOMPARE(f.calls.load(), 1);
+    QVERIFY(reports.texts.isEmpty());
+    QTRY_COMPARE(threadCount(), baselineThreads_);
+}
+
+void TestComThread::reopenInsideHandler() {
+    Fixture f;
+    f.body = [&](TComPort& port) {
+        static_cast<void>(port.ReadByte());
+        if (f.calls == 1) {
+            port.Close();
+            port.Open();
+        }
+    };
+    f.open();
+    f.pty.send("1");
+    QTRY_COMPARE(f.calls.load(), 1);
+    f.pty.send("2");
+    QTRY_COMPARE(f.calls.load(), 2);
+    settle(200ms);
+    QCOMPARE(f.calls.load(), 2);
+    QTRY_COMPARE(threadCount(), baselineThreads_ + 1);
 }
 
 void TestComThread::handlerFailureIsReportedAndEventsGoOn() {

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -57,6 +58,7 @@ private slots:
     void zeroByteInScreenAddsNothing();
     void pageChangeStoresPsAndRadioText_data();
     void pageChangeStoresPsAndRadioText();
+    void hiddenButtonsStoreWhenPressedFromCode();
     void lengthLimits();
     void psRoundTripsEveryByte();
     void radioTextRoundTripsEveryByte();
@@ -361,6 +363,27 @@ void TestEditorSync::pageChangeStoresPsAndRadioText() {
     const Map after = w.deviceMap();
     QCOMPARE(bytesAt(after, psScreenBlock(1, 6)), QByteArray("NEWNAME "));
     QCOMPARE(bytesAt(after, radioTextBlock()), QByteArray("Hello").append(QByteArray(59, ' ')));
+}
+
+void TestEditorSync::hiddenButtonsStoreWhenPressedFromCode() {
+    Window w;
+    w.pick("FramePS", 1);
+    w.pick("PSBox", 7);
+    auto* ps = w.control<QLineEdit>("PS");
+    ps->clear();
+    QTest::keyClicks(ps, "LAST");
+    auto* rt = w.control<QPlainTextEdit>("RTEdit");
+    rt->clear();
+    QTest::keyClicks(rt, "RT");
+    const Map before = w.deviceMap();
+    w.control<QPushButton>("Button1")->click();
+    Map expected = before;
+    setScreen(expected, 1, 7, "LAST    ");
+    QCOMPARE(w.deviceMap(), expected);
+    w.control<QPushButton>("Button2")->click();
+    expected[40] = 'R';
+    expected[41] = 'T';
+    QCOMPARE(w.deviceMap(), expected);
 }
 
 void TestEditorSync::lengthLimits() {

@@ -197,28 +197,29 @@ qint64 firstExpiry(VclTimer& timer, const QElapsedTimer& start) {
 }
 } // namespace
 
+// Times are taken from the moment the timer is enabled again; a restarted period could not
+// end before 950 ms from then (coarse timers fire up to 5 % early).
 void TestShell::timerEnablingRunningTimerKeepsPeriod() {
-    VclTimer timer(400ms);
+    VclTimer timer(1000ms);
+    timer.start();
+    QTest::qWait(300);
     QElapsedTimer clock;
     clock.start();
-    timer.start();
-    QTest::qWait(250);
     timer.setEnabled(true); // already running: the period goes on
     const qint64 at = firstExpiry(timer, clock);
-    QVERIFY2(at >= 380 && at < 560, qPrintable(QString::number(at)));
+    QVERIFY2(at >= 0 && at < 900, qPrintable(QString::number(at)));
 }
 
 void TestShell::timerStopThenStartRestartsPeriod() {
-    VclTimer timer(400ms);
+    VclTimer timer(1000ms);
+    timer.start();
+    QTest::qWait(300);
     QElapsedTimer clock;
     clock.start();
-    timer.start();
-    QTest::qWait(250);
     timer.stop();
     timer.start();
     const qint64 at = firstExpiry(timer, clock);
-    // Coarse timers may fire up to 5 % early.
-    QVERIFY2(at >= 600, qPrintable(QString::number(at)));
+    QVERIFY2(at >= 950, qPrintable(QString::number(at)));
 }
 
 void TestShell::timerRunsHandlerAndStops() {

@@ -8,7 +8,13 @@ build="${BENCH_BUILD_DIR:-$root/build-bench}"
 
 QUILLMARK_BENCH=1 "$root/tools/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BENCH=ON >/dev/null
-cmake --build "$build" -j"${BENCH_JOBS:-2}"
+# Only the benchmarks and what they need, not the whole tree.
+available="$(cmake --build "$build" --target help | sed -n 's/^\.\.\. \(bench_[a-z_]*\).*/\1/p')"
+targets=()
+for t in bench_serial bench_startup bench_protocol; do
+    grep -qx "$t" <<<"$available" && targets+=("$t")
+done
+cmake --build "$build" -j"${BENCH_JOBS:-2}" --target "${targets[@]}"
 
 status=0
 run() {

@@ -2,6 +2,9 @@
 
 #include <array>
 #include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -53,6 +56,15 @@ using Clock = std::chrono::steady_clock;
     }
 }
 
+// The last lines the program wrote to its error output, for a failure message.
+[[nodiscard]] std::string tailOf(const std::string& path) {
+    std::ifstream log(path);
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    if (text.empty())
+        return {};
+    return "; its error output ends: " + text.substr(text.size() > 300 ? text.size() - 300 : 0);
+}
+
 } // namespace
 
 bool parseProbeReport(const std::string& text, long long spawnNs, StartupSample& s) {
@@ -75,7 +87,8 @@ bool parseProbeReport(const std::string& text, long long spawnNs, StartupSample&
     return true;
 }
 
-StartupSample launchProbed(const std::string& program, std::chrono::seconds limit) {
+StartupSample launchProbed(const std::string& program, const std::string& errorLog,
+                           std::chrono::seconds limit) {
     StartupSample s;
     std::array<int, 2> out{};
     if (::pipe(out.data()) != 0) {
@@ -85,6 +98,8 @@ StartupSample launchProbed(const std::string& program, std::chrono::seconds limi
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorLog.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, out[1]);
     const char* argv[] = {program.c_str(), nullptr};
@@ -106,7 +121,9 @@ StartupSample launchProbed(const std::string& program, std::chrono::seconds limi
         ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     if (!parseProbeReport(text, spawnNs, s))
-        s.failure = timedOut ? "no report in time (a window never showed?)" : "incomplete report";
+        s.failure = std::string(timedOut ? "no report in time (a window never showed?)"
+                                         : "incomplete report") +
+                    tailOf(errorLog);
     return s;
 }
 

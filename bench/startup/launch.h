@@ -17,8 +17,10 @@ struct StartupSample {
     std::string failure;  // empty when the probe reported in time
 };
 
-// Spawns `program` (environment inherited) and waits up to `limit` for its report.
-[[nodiscard]] StartupSample launchProbed(const std::string& program, std::chrono::seconds limit);
+// Spawns `program` (environment inherited) and waits up to `limit` for its report. The
+// program's error output goes to `errorLog`; a failure quotes its end.
+[[nodiscard]] StartupSample launchProbed(const std::string& program, const std::string& errorLog,
+                                         std::chrono::seconds limit);
 
 // Parses the probe's two lines into `s`, given the spawn time; false if they are incomplete.
 bool parseProbeReport(const std::string& text, long long spawnNs, StartupSample& s);

@@ -42,6 +42,11 @@ public:
         ::close(slaveFd);
         fs::create_symlink(slave.data(), folder / "COM1");
         ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+        // As in a desktop session; Qt complains on every start without it.
+        const fs::path runtime = root_ / "runtime";
+        fs::create_directory(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
     ~PrivateConfig() {
         ::close(master_);
@@ -79,8 +84,13 @@ template <typename F> [[nodiscard]] double median(const std::vector<StartupSampl
     return n % 2 == 1 ? x[n / 2] : (x[n / 2 - 1] + x[n / 2]) / 2;
 }
 
+[[nodiscard]] std::string errorLogPath() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return std::string(runtime != nullptr ? runtime : "/tmp") + "/program-stderr.log";
+}
+
 void runOnce(Program& p, bool keep) {
-    StartupSample s = launchProbed(p.path, kLimit);
+    StartupSample s = launchProbed(p.path, errorLogPath(), kLimit);
     if (s.failure.empty() && s.title != p.expectedTitle)
         s.failure = "first window shown was \"" + s.title + "\" (an error box?)";
     if (!s.failure.empty())

@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 
+#include <cerrno>
 #include <pthread.h>
 #include <thread>
 

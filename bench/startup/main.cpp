@@ -137,6 +137,12 @@ int main() {
                       kMainTitle,
                       {},
                       {}};
+        Program onDemand{"quillmark, not linked but AA_ShareOpenGLContexts set (diagnostic: "
+                         "web engine loaded on first use)",
+                         QUILLMARK_ONDEMAND_PROBED,
+                         kMainTitle,
+                         {},
+                         {}};
         Program bare{"bare window", BARE_PROBED, "bare", {}, {}};
         std::printf("Start-up benchmark: %d runs each, taking turns, after one warm-up run each; "
                     "display: %s; COM1 linked to a pseudo-terminal in a private "
@@ -146,14 +152,17 @@ int main() {
                     "loop idle (a zero timer run after that expose); VmRSS at idle; medians.\n");
         runOnce(quillmark, false);
         runOnce(noWeb, false);
+        runOnce(onDemand, false);
         runOnce(bare, false);
         for (int i = 0; i < kRuns; ++i) {
             runOnce(quillmark, true);
             runOnce(noWeb, true);
+            runOnce(onDemand, true);
             runOnce(bare, true);
         }
         printProgram(quillmark);
         printProgram(noWeb);
+        printProgram(onDemand);
         printProgram(bare);
 
         const auto idle = [](const StartupSample& s) { return ms(s.toIdle); };

@@ -23,7 +23,7 @@ using namespace bench;
 struct Settings {
     int bytes = 10000; // single bytes per implementation for the latency
     int rounds = 2000; // round trips per implementation
-    int blocks = 5;    // implementations take turns this many times
+    int blocks = 10;   // implementations take turns this many times
     Nanos idle = std::chrono::milliseconds(1500);
     std::string only; // run only implementations whose name contains this (for profiling)
 };

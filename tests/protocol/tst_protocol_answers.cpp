@@ -49,6 +49,7 @@ private slots:
     void declinedWriteSendsNothing();
     void radioTextFailedChunkEndsRed_data();
     void radioTextFailedChunkEndsRed();
+    void radioTextSilentAfterFirstChunk();
     void shortReplyEndsRead_data();
     void shortReplyEndsRead();
     void strayByteIsDiscarded();
@@ -198,6 +199,26 @@ void TestProtocolAnswers::radioTextFailedChunkEndsRed() {
     sendPi(s);
     QVERIFY(s.waitIdle());
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
+}
+
+void TestProtocolAnswers::radioTextSilentAfterFirstChunk() {
+    // Only the first chunk has an answer time-out: a chain that stops later stays locked
+    // quietly until some other transaction ends.
+    EncoderSession s(SessionOptions().withTimer1(300ms));
+    s.encoder().addFault({2, FaultKind::NoAnswer, 0, {}});
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.click("EnviaRT1");
+    QVERIFY(s.waitFor([&s] { return s.encoder().framesReceived() == 2; }));
+    s.settle(800ms);
+    QCOMPARE(s.dialogs().count(Kind::Error), 0);
+    QCOMPARE(int(s.form().sendState()), 2);
+    QCOMPARE(int(s.form().chunkIndex()), 2);
+    QVERIFY(s.buttonsLocked());
+    // Programming starts its own chain afresh and ends with the buttons unlocked.
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.trigger("Grabartodoelequipo1");
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.encoder().memory(), s.deviceMap());
 }
 
 void TestProtocolAnswers::shortReplyEndsRead_data() {

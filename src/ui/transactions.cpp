@@ -44,7 +44,7 @@ void TForm1::beginRead(std::uint8_t state) {
 }
 
 void TForm1::storeBlock(Block block, std::span<const Byte> bytes) {
-    // A selector without a selection can point a block outside the map; never store there.
+    // Control indexes are not checked before a send; whatever they give, never write past the map.
     if (block.address < 0 || block.address + block.length > static_cast<int>(kDeviceMapSize))
         return;
     std::copy(bytes.begin(), bytes.end(), StationImage.device(block).begin());

@@ -7,9 +7,13 @@
 
 #include <QtTest>
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <sys/ioctl.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace bench;
 
@@ -147,6 +151,58 @@ private slots:
         QVERIFY2(trip.failure.empty(), trip.failure.c_str());
         QCOMPARE(trip.samples.size(), 50u);
         QCOMPARE(trip.bytesWritten, 250u);
+        peer->close();
+    }
+
+    void modemLinesOfPtySlavesReadLow() {
+        PtyLine line;
+        const int slave = ::open(line.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        QVERIFY(slave >= 0);
+        int lines = -1;
+        QCOMPARE(::ioctl(slave, TIOCMGET, &lines), 0);
+        QCOMPARE(lines, 0);
+        ::close(slave);
+        // Anything else still fails as the kernel says.
+        int pipeFds[2];
+        QCOMPARE(::pipe(pipeFds), 0);
+        QCOMPARE(::ioctl(pipeFds[0], TIOCMGET, &lines), -1);
+        QCOMPARE(errno, ENOTTY);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+    }
+
+    void everyPeerCarriesEveryByte_data() {
+        QTest::addColumn<int>("which");
+        QTest::newRow("libserialport, sp_wait thread") << 0;
+        QTest::newRow("libserialport, QSocketNotifier") << 1;
+        QTest::newRow("QSerialPort") << 2;
+        QTest::newRow("TComPort, one Write per request") << 3;
+    }
+    void everyPeerCarriesEveryByte() {
+        QFETCH(int, which);
+        PtyLine line;
+        std::unique_ptr<SerialPeer> peer;
+        switch (which) {
+        case 0:
+            peer = makeLibSerialPortThread();
+            break;
+        case 1:
+            peer = makeLibSerialPortNotifier();
+            break;
+        case 2:
+            peer = makeQSerialPort();
+            break;
+        default:
+            peer = makeOurPort(false, true);
+        }
+        peer->open(line);
+        // 300 bytes run through all 256 values, including XON, XOFF, CR and NUL.
+        const PhaseResult latency = measureLatency(*peer, line, 300);
+        QVERIFY2(latency.failure.empty(), latency.failure.c_str());
+        QCOMPARE(latency.samples.size(), 300u);
+        const PhaseResult trip = measureRoundTrip(*peer, line, 50);
+        QVERIFY2(trip.failure.empty(), trip.failure.c_str());
+        QCOMPARE(trip.samples.size(), 50u);
         peer->close();
     }
 

@@ -120,8 +120,6 @@ void TCustomComPort::DestroyHandle() {
     StopThread();
     platform_->close();
     read_ = Transfer{};
-    write_ = Transfer{};
-    writeBacklog_.clear();
     restorePriorityClass();
 }
 
@@ -173,8 +171,6 @@ void TCustomComPort::PurgeInput() {
 }
 
 void TCustomComPort::PurgeOutput() {
-    writeBacklog_.clear();
-    write_ = Transfer{};
     CheckResult(platform_->purge(false, true));
 }
 

@@ -16,7 +16,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 class TCustomComPort;
 class TComThread;
@@ -354,9 +353,8 @@ private:
     void applyPriorityClass();
     void restorePriorityClass();
     void startRead(void* buffer, int length);
-    void startWrite(const void* buffer, int length);
+    void sendAll(const void* buffer, int length);
     void pumpRead();
-    void pumpWrite();
     [[nodiscard]] std::optional<std::chrono::steady_clock::time_point> readDeadline(int n) const;
     [[nodiscard]] std::optional<std::chrono::steady_clock::time_point> writeDeadline(int n) const;
     [[nodiscard]] std::uint64_t bytesTakenFromInput() const;
@@ -390,9 +388,6 @@ private:
     std::optional<int> savedPriorityClass_; // nice value before opening, when changed
     int lastWaitError_ = 0;
     Transfer read_;
-    Transfer write_;
-    std::vector<std::uint8_t> writeBacklog_; // unsent rest of a write that did not wait
-    std::uint8_t writeByte_ = 0;
     std::uint64_t bytesRead_ = 0;
     std::uint64_t bytesPurged_ = 0;
     std::array<std::uint32_t, 5> lineCounters_{};

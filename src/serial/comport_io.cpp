@@ -1,5 +1,7 @@
-// Reads and writes: a transfer is started at once and completed with poll() within the
-// port's time-outs, so a read of queued bytes returns at once and a write need not wait.
+// Reads and writes. A read takes what is queued at once and waits with poll() for the rest
+// within the port's time-outs. A write is complete once the kernel has taken every byte: it
+// returns at once while the kernel's output queue has room, and never leaves bytes behind
+// in the port that only a later call would send.
 
 #include "serial/comport.h"
 
@@ -37,9 +39,7 @@ std::uint8_t TCustomComPort::ReadByte() {
 }
 
 void TCustomComPort::WriteByte(std::uint8_t value) {
-    // The byte is copied out before the call returns, so the caller's value may go at once.
-    writeByte_ = value;
-    Write(&writeByte_, 1, false);
+    Write(&value, 1, false);
 }
 
 int TCustomComPort::Read(void* buffer, int length, bool waitOnCompletion) {
@@ -64,13 +64,9 @@ int TCustomComPort::Write(const void* buffer, int length, bool waitOnCompletion)
     if (BeforeWrite)
         BeforeWrite(this, buffer, length, waitOnCompletion);
     WaitWrite();
-    int moved = 0;
-    if (length > 0) {
-        startWrite(buffer, length);
-        if (waitOnCompletion)
-            WaitWrite();
-        moved = length - static_cast<int>(writeBacklog_.size());
-    }
+    if (length > 0)
+        sendAll(buffer, length);
+    const int moved = std::max(length, 0);
     if (AfterWrite)
         AfterWrite(this, buffer, length, waitOnCompletion);
     return moved;
@@ -99,17 +95,26 @@ void TCustomComPort::startRead(void* buffer, int length) {
         read_.length = read_.done;
 }
 
-void TCustomComPort::startWrite(const void* buffer, int length) {
+void TCustomComPort::sendAll(const void* buffer, int length) {
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     const auto n = static_cast<std::size_t>(length);
-    const auto sent = platform_->writeSome(bytes, n);
-    if (sent.code != 0)
-        CheckResult(quillmark::serial::OsResult{sent.code});
-    if (sent.count == n)
-        return;
-    // The rest stays in storage of our own until it is sent: the caller's buffer may go.
-    writeBacklog_.assign(bytes + sent.count, bytes + n);
-    write_ = Transfer{nullptr, n, sent.count, writeDeadline(length), true};
+    const Deadline deadline = writeDeadline(length);
+    std::size_t sent = 0;
+    for (;;) {
+        const auto result = platform_->writeSome(bytes + sent, n - sent);
+        if (result.code != 0)
+            CheckResult(quillmark::serial::OsResult{result.code});
+        sent += result.count;
+        if (sent == n)
+            return;
+        // The kernel's queue is full: wait for room within the write time-out.
+        int code = 0;
+        const WaitOutcome outcome = platform_->waitWritable(deadline, code);
+        if (outcome == WaitOutcome::TimedOut)
+            RaiseError(0, "Timeout");
+        if (outcome != WaitOutcome::Ready)
+            CheckResult(quillmark::serial::OsResult{code});
+    }
 }
 
 void TCustomComPort::WaitRead() {
@@ -119,8 +124,7 @@ void TCustomComPort::WaitRead() {
 }
 
 void TCustomComPort::WaitWrite() {
-    if (write_.outstanding)
-        pumpWrite();
+    // Nothing of an earlier write is left to complete here: the kernel holds it all.
     CheckLineErrors();
 }
 
@@ -150,31 +154,6 @@ void TCustomComPort::pumpRead() {
     }
     const bool complete = read_.done == read_.length;
     read_.outstanding = false;
-    if (!complete)
-        RaiseError(0, "Timeout");
-}
-
-void TCustomComPort::pumpWrite() {
-    std::size_t sentOfBacklog = 0;
-    while (sentOfBacklog < writeBacklog_.size()) {
-        int code = 0;
-        const WaitOutcome outcome = platform_->waitWritable(write_.deadline, code);
-        if (outcome == WaitOutcome::TimedOut)
-            break;
-        const auto sent = outcome == WaitOutcome::Ready
-                              ? platform_->writeSome(writeBacklog_.data() + sentOfBacklog,
-                                                     writeBacklog_.size() - sentOfBacklog)
-                              : quillmark::serial::IoResult{0, code};
-        if (sent.code != 0) {
-            writeBacklog_.clear();
-            write_ = Transfer{};
-            CheckResult(quillmark::serial::OsResult{sent.code});
-        }
-        sentOfBacklog += sent.count;
-    }
-    const bool complete = sentOfBacklog == writeBacklog_.size();
-    writeBacklog_.clear();
-    write_ = Transfer{};
     if (!complete)
         RaiseError(0, "Timeout");
 }

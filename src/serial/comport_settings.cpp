@@ -18,9 +18,6 @@ constexpr std::array<int, 26> kRates{
     0,    50,   75,    110,   150,   300,   600,   1200,  1800,  2000,  2400,   3600,   4800,
     7200, 9600, 10400, 14400, 15625, 19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
 
-// Beyond this the write backlog grows on demand instead of up front.
-constexpr std::size_t kMaxBacklogReserve = 64 * 1024;
-
 template <typename T, typename V>
 void storeAndApply(T& field, V value, void (*apply)(TCustomComPort&), TCustomComPort& port) {
     if (field == value)
@@ -190,11 +187,9 @@ void TCustomComPort::ApplyState() {
 void TCustomComPort::ApplyBufferSizes() {
     if (!Active())
         return;
-    // A tty's queues have fixed sizes; the output size bounds the write backlog reserved.
+    // A tty's queues have sizes of their own: only sizes no driver could take are refused.
     if (bufferSizes_->Input() <= 0 || bufferSizes_->Output() <= 0)
         CheckResult(OsResult{EINVAL});
-    writeBacklog_.reserve(
-        std::min(static_cast<std::size_t>(bufferSizes_->Output()), kMaxBacklogReserve));
 }
 
 void TCustomComPort::ApplyTimeouts() {

@@ -15,6 +15,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Several times what a pseudo-terminal holds while its master reads nothing.
+constexpr int kMoreThanAPtyHolds = 1 << 18;
+
 struct OpenPort {
     PtyPair pty;
     TComPort port;
@@ -74,9 +77,11 @@ private slots:
     void emptyTransfersFireEvents();
     void eventsCarryTheCallersArguments();
     void resetDeviceDiscardsPendingInput();
+    void writeTimesOutWhenNothingDrains_data();
     void writeTimesOutWhenNothingDrains();
-    void unwaitedWriteReturnsAtOnceWhenQueueIsFull();
-    void closeDoesNotWaitForAnOutstandingWrite();
+    void largeWriteWaitsForRoomAndSendsAll();
+    void lastByteIsNeverHeldBack();
+    void closeDoesNotWaitForQueuedOutput();
     void hangUpFailsReadWithTheSystemText();
 };
 
@@ -258,15 +263,21 @@ void TestComPortIo::resetDeviceDiscardsPendingInput() {
     QCOMPARE(p.port.ReadByte(), std::uint8_t(0x99));
 }
 
+void TestComPortIo::writeTimesOutWhenNothingDrains_data() {
+    QTest::addColumn<bool>("wait");
+    QTest::newRow("waiting") << true;
+    QTest::newRow("not waiting") << false;
+}
+
 void TestComPortIo::writeTimesOutWhenNothingDrains() {
+    QFETCH(bool, wait);
     OpenPort p;
     p.port.Timeouts().SetWriteConstant(200ms);
-    // Far more than a pseudo-terminal holds while its master reads nothing.
-    std::vector<std::uint8_t> big(1 << 20, 0x55);
+    std::vector<std::uint8_t> big(kMoreThanAPtyHolds, 0x55);
     QElapsedTimer clock;
     clock.start();
     try {
-        p.port.Write(big.data(), int(big.size()), true);
+        p.port.Write(big.data(), int(big.size()), wait);
         QFAIL("an undrained write completed");
     } catch (const EComError& e) {
         QCOMPARE(std::string(e.what()), std::string("Timeout"));
@@ -276,27 +287,42 @@ void TestComPortIo::writeTimesOutWhenNothingDrains() {
     QVERIFY(p.port.Active());
 }
 
-void TestComPortIo::unwaitedWriteReturnsAtOnceWhenQueueIsFull() {
+void TestComPortIo::largeWriteWaitsForRoomAndSendsAll() {
     OpenPort p;
-    std::vector<std::uint8_t> big(1 << 20, 0x66);
-    QElapsedTimer clock;
-    clock.start();
-    const int moved = p.port.Write(big.data(), int(big.size()), false);
-    QVERIFY(clock.elapsed() < 1000);
-    QVERIFY(moved < int(big.size()));
-    // The caller's buffer may go: the rest is kept by the port and sent later.
-    std::fill(big.begin(), big.end(), 0);
+    std::vector<std::uint8_t> big(kMoreThanAPtyHolds, 0x66);
     QByteArray arrived;
-    std::thread farEnd([&] { arrived = p.pty.receive((1 << 20) + 1, 20s); });
-    p.port.WriteByte(0x01); // completes the outstanding write first
+    std::thread farEnd([&] { arrived = p.pty.receive(kMoreThanAPtyHolds + 1, 60s); });
+    QCOMPARE(p.port.Write(big.data(), int(big.size()), false), kMoreThanAPtyHolds);
+    p.port.WriteByte(0x01);
     farEnd.join();
-    QCOMPARE(arrived, QByteArray(1 << 20, 0x66) + QByteArray(1, 0x01));
+    QCOMPARE(arrived, QByteArray(kMoreThanAPtyHolds, 0x66) + QByteArray(1, 0x01));
 }
 
-void TestComPortIo::closeDoesNotWaitForAnOutstandingWrite() {
+void TestComPortIo::lastByteIsNeverHeldBack() {
     OpenPort p;
-    std::vector<std::uint8_t> big(1 << 20, 0x77);
-    p.port.Write(big.data(), int(big.size()), false);
+    p.port.Timeouts().SetWriteConstant(100ms);
+    std::vector<std::uint8_t> big(kMoreThanAPtyHolds, 0x66);
+    QVERIFY_THROWS_EXCEPTION(EComError, p.port.Write(big.data(), int(big.size()), true));
+    p.port.Timeouts().SetWriteConstant(0ms);
+    // The far end starts reading only later: the byte must get out with no further call.
+    QByteArray arrived;
+    std::thread farEnd([&] {
+        std::this_thread::sleep_for(200ms);
+        for (QByteArray chunk = p.pty.receive(1, 5s); !chunk.isEmpty();
+             chunk = p.pty.receive(kMoreThanAPtyHolds, 300ms))
+            arrived += chunk;
+    });
+    p.port.WriteByte(0x01);
+    farEnd.join();
+    QVERIFY(!arrived.isEmpty());
+    QCOMPARE(arrived.back(), char(0x01));
+}
+
+void TestComPortIo::closeDoesNotWaitForQueuedOutput() {
+    OpenPort p;
+    p.port.Timeouts().SetWriteConstant(100ms);
+    std::vector<std::uint8_t> big(kMoreThanAPtyHolds, 0x77);
+    QVERIFY_THROWS_EXCEPTION(EComError, p.port.Write(big.data(), int(big.size()), false));
     QElapsedTimer clock;
     clock.start();
     p.port.Close();

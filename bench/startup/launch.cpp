@@ -72,7 +72,8 @@ bool parseProbeReport(const std::string& text, long long spawnNs, StartupSample&
     const auto second = text.find("probe children=");
     if (first == std::string::npos || second == std::string::npos)
         return false;
-    const std::string line = " " + text.substr(first + 6);
+    // Each key follows a blank: "probe created=... exposed=...".
+    const std::string line = text.substr(first);
     try {
         s.toApplication =
             std::chrono::nanoseconds(std::stoll(field(line, "created", false)) - spawnNs);
@@ -83,7 +84,7 @@ bool parseProbeReport(const std::string& text, long long spawnNs, StartupSample&
         return false;
     }
     s.title = field(line, "title", true);
-    s.children = field(" " + text.substr(second + 6), "children", true);
+    s.children = field(text.substr(second), "children", true);
     return true;
 }
 

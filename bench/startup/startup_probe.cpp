@@ -53,7 +53,9 @@ constexpr auto kChildSettle = std::chrono::milliseconds(500);
         // comm is "(name)" and has no blanks for the programs that matter here.
         if (!(stat >> pid >> comm >> state >> ppid) || ppid != self)
             continue;
-        names += (names.empty() ? "" : ",") + comm.substr(1, comm.size() - 2);
+        if (!names.empty())
+            names += ',';
+        names.append(comm, 1, comm.size() - 2);
     }
     ::closedir(proc);
     return names.empty() ? "-" : names;

@@ -5,7 +5,6 @@
 
 #include "serial/serial_platform.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 

@@ -122,19 +122,21 @@ void TestComThread::handlerRunsOnTheRightThread() {
 }
 
 void TestComThread::arrivalsDuringHandlerGiveOneMoreCall_data() {
-    QTest::addColumn<int>("arriving");  // bytes the far end sends during the first call
-    QTest::addColumn<bool>("readThem"); // whether the first call reads them too
+    QTest::addColumn<int>("arriving"); // bytes the far end sends during the first call
+    QTest::addColumn<int>("disposal"); // what the first call does with them
     QTest::addColumn<int>("expectedCalls");
-    QTest::newRow("none arrive") << 0 << false << 1;
-    QTest::newRow("one arrives, left unread") << 1 << false << 2;
-    QTest::newRow("one arrives, read by the handler") << 1 << true << 2;
-    QTest::newRow("a burst arrives, read by the handler") << 40 << true << 2;
-    QTest::newRow("a burst arrives, left unread") << 40 << false << 2;
+    enum { keep, readAll, discardAll };
+    QTest::newRow("none arrive") << 0 << int(keep) << 1;
+    QTest::newRow("one arrives, left unread") << 1 << int(keep) << 2;
+    QTest::newRow("one arrives, read by the handler") << 1 << int(readAll) << 2;
+    QTest::newRow("one arrives, discarded by ResetDevice") << 1 << int(discardAll) << 2;
+    QTest::newRow("a burst arrives, read by the handler") << 40 << int(readAll) << 2;
+    QTest::newRow("a burst arrives, left unread") << 40 << int(keep) << 2;
 }
 
 void TestComThread::arrivalsDuringHandlerGiveOneMoreCall() {
     QFETCH(int, arriving);
-    QFETCH(bool, readThem);
+    QFETCH(int, disposal);
     Fixture f;
     bool waited = true;
     f.body = [&](TComPort& port) {
@@ -146,8 +148,10 @@ void TestComThread::arrivalsDuringHandlerGiveOneMoreCall() {
         for (int i = 0; i < arriving; ++i)
             f.pty.send(QByteArray(1, char(i)));
         waited = waitForQueued(port, arriving);
-        for (int i = 0; readThem && i < arriving; ++i)
+        for (int i = 0; disposal == 1 && i < arriving; ++i)
             static_cast<void>(port.ReadByte());
+        if (disposal == 2)
+            port.ResetDevice();
     };
     f.open();
     f.pty.send("a");

@@ -6,6 +6,15 @@ target_sources(quillmark_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/navegador.cpp ${CMAKE_CURRENT_LIST_DIR}/navegador.h
     ${CMAKE_CURRENT_LIST_DIR}/navegador.ui)
 
+# The lines the program and its browser helper exchange; both sides link it.
+add_library(quillmark_browser_protocol STATIC
+    ${PROJECT_SOURCE_DIR}/src/browser/browser_protocol.cpp
+    ${PROJECT_SOURCE_DIR}/src/browser/browser_protocol.h)
+target_include_directories(quillmark_browser_protocol PUBLIC ${PROJECT_SOURCE_DIR}/src/browser)
+target_link_libraries(quillmark_browser_protocol PUBLIC Qt6::Core)
+set_target_properties(quillmark_browser_protocol PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+target_link_libraries(quillmark_ui PRIVATE quillmark_browser_protocol)
+
 # The pictures go in as an object library compiled into every consumer: inside the static
 # archive nothing would reference them and the linker would drop them.
 add_library(quillmark_images OBJECT ${CMAKE_CURRENT_LIST_DIR}/resources/resources.qrc)

@@ -1,0 +1,56 @@
+#pragma once
+
+// The online-information window's browser, run by the helper program quillmark-browser:
+// the program never loads the web engine, and a browser crash cannot take down the tool
+// that is talking to a transmitter.
+
+#include "navegador.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+
+#include <chrono>
+#include <memory>
+
+class ProcessBrowser final : public QObject, public Browser {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds kStartLimit{10'000};
+
+    // The helper starts at the first navigation, which the window makes at its first opening.
+    explicit ProcessBrowser(QWidget* parent, std::chrono::milliseconds startLimit = kStartLimit);
+    ~ProcessBrowser() override;
+    ProcessBrowser(const ProcessBrowser&) = delete;
+    ProcessBrowser& operator=(const ProcessBrowser&) = delete;
+
+    void navigate(const QString& address) override;
+    void stop() override;
+    [[nodiscard]] QWidget* widget() override;
+
+    // $QUILLMARK_BROWSER when set, else the helper beside the program or in the build
+    // tree's browser folder; empty when there is none.
+    [[nodiscard]] static QString helperProgram();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ensureRunning();
+    void start(const QString& program);
+    [[nodiscard]] quint64 awaitWindow();
+    [[nodiscard]] QString startFailure() const;
+    void attachWindow(quint64 windowId);
+    void send(const QByteArray& line);
+    [[nodiscard]] bool trySend(const QByteArray& line);
+    void followArea();
+    void detachWindow();
+    void endHelper();
+
+    std::chrono::milliseconds startLimit;
+    QPointer<QWidget> area; // owned by its Qt parent
+    QPointer<QWidget> container;
+    std::unique_ptr<QProcess> helper;
+    bool embedded = false;
+    bool placementPending = false;
+};

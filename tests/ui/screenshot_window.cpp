@@ -1,6 +1,9 @@
 // Shows one view of the program for tools/screenshots.sh and stays up until killed:
 //   quillmark-screenshot-window page <0..5> | about | online
-// The product itself reads no arguments or environment for this.
+//                               | send-progress | status-lime | status-red
+// The send views run a PI send against an encoder of their own on COM8 that stays silent,
+// answers 0xAA or answers a failure. The product itself reads no arguments or environment
+// for this.
 
 #include "about.h"
 #include "navegador.h"
@@ -11,10 +14,15 @@
 #include "browser_webengine.h"
 #endif
 
+#include "core/port_setting.h"
+#include "sim/pty_encoder.h"
+
 #include <QApplication>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 BrowserFactory browserFactory() {
@@ -23,6 +31,28 @@ BrowserFactory browserFactory() {
 #else
     return {};
 #endif
+}
+// The send views confirm every question so that the send goes out.
+class ConfirmingDialogs : public QtDialogs {
+public:
+    Answer question(QWidget*, const QString&) override { return Answer::Yes; }
+};
+
+// An encoder of the send views' own, linked as COM8 and chosen in the port setting.
+std::unique_ptr<quillmark::sim::PtyEncoder> sendViewEncoder(const QString& view) {
+    using namespace quillmark::sim;
+    PtyEncoderOptions options;
+    if (view == QLatin1String("send-progress"))
+        options.faults.push_back({1, FaultKind::NoAnswer, 0, {}});
+    else if (view == QLatin1String("status-red"))
+        options.faults.push_back({1, FaultKind::FailAnswer, 0, {}});
+    else if (view != QLatin1String("status-lime"))
+        return nullptr;
+    auto encoder = std::make_unique<PtyEncoder>(std::move(options));
+    encoder->start();
+    encoder->linkAs(quillmark::configDirectory(), "COM8");
+    quillmark::writeTextFile(quillmark::configFilePath(), "7");
+    return encoder;
 }
 } // namespace
 
@@ -34,7 +64,10 @@ int main(int argc, char* argv[]) {
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationTitle);
-    QtDialogs dialogs;
+    const auto encoder = sendViewEncoder(view);
+    ConfirmingDialogs confirming;
+    QtDialogs plain;
+    Dialogs& dialogs = encoder ? static_cast<Dialogs&>(confirming) : plain;
     TForm1 form1(dialogs);
     form1.FormCreate();
     form1.move(20, 20);
@@ -46,6 +79,9 @@ int main(int argc, char* argv[]) {
         about.show();
     else if (view == QLatin1String("online"))
         form3.show();
+    if (encoder)
+        QTimer::singleShot(500, &form1,
+                           [&form1] { form1.guarded([&form1] { form1.SendPIClick(); }); });
     std::puts("shown");
     std::fflush(stdout);
     return QApplication::exec();

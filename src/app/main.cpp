@@ -1,23 +1,19 @@
 #include "about.h"
+#include "browser_process.h"
 #include "navegador.h"
 #include "principal.h"
 #include "shell.h"
-
-#ifdef QUILLMARK_WEB_BROWSER
-#include "browser_webengine.h"
-#endif
 
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
 
 namespace {
+// The web engine runs in a helper process started at the window's first opening.
 BrowserFactory browserFactory() {
-#ifdef QUILLMARK_WEB_BROWSER
-    return [](QWidget* parent) { return createWebEngineBrowser(parent); };
-#else
-    return {};
-#endif
+    return [](QWidget* parent) -> std::unique_ptr<Browser> {
+        return std::make_unique<ProcessBrowser>(parent);
+    };
 }
 
 void centreOnScreen(QWidget& window) {
@@ -28,9 +24,6 @@ void centreOnScreen(QWidget& window) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-#ifdef QUILLMARK_WEB_BROWSER
-    prepareWebEngine();
-#endif
     QApplication app(argc, argv);
     // Only the name: a display name would be appended to captions such as "Information".
     QApplication::setApplicationName(kApplicationTitle);

@@ -23,14 +23,3 @@ set_target_properties(quillmark_images PROPERTIES AUTORCC ON AUTOMOC OFF AUTOUIC
 target_link_libraries(quillmark_images PRIVATE Qt6::Core)
 target_link_libraries(quillmark_ui INTERFACE $<TARGET_OBJECTS:quillmark_images>)
 add_dependencies(quillmark_ui quillmark_images)
-
-# Only the program links the web engine; tests and the core windows never load it.
-if(TARGET Qt6::WebEngineWidgets)
-    add_library(quillmark_webbrowser STATIC
-        ${CMAKE_CURRENT_LIST_DIR}/browser_webengine.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/browser_webengine.h)
-    target_link_libraries(quillmark_webbrowser PUBLIC quillmark_ui Qt6::WebEngineWidgets)
-    set_target_properties(quillmark_webbrowser PROPERTIES AUTOMOC ON)
-else()
-    message(WARNING "Qt WebEngine not found: the online-information window has no browser")
-endif()

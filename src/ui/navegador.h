@@ -29,7 +29,7 @@ using FailureReporter = std::function<void(const QString& message)>;
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    // The program passes the Qt WebEngine browser (browser_webengine.h); tests a stand-in.
+    // The program passes the Qt WebEngine browser (browser_process.h); tests a stand-in.
     explicit TForm3(QWidget* parent = nullptr, BrowserFactory factory = {});
     ~TForm3() override;
 

@@ -49,30 +49,53 @@ void apply(QWebEngineView& view, const browser_protocol::Command& command) {
     }
 }
 
-void reportWindow(const QWebEngineView& view) {
-    const QByteArray line = browser_protocol::windowLine(view.winId());
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-    std::fflush(stdout);
-}
+// Reports the view's native window, again whenever it changes: the engine replaces it when
+// it first renders, and the program must embed the new one.
+class WindowReporter : public QObject {
+public:
+    explicit WindowReporter(QWidget& watched) : view(watched) { view.installEventFilter(this); }
+
+    void report() {
+        const WId id = view.internalWinId();
+        if (id == 0 || id == reported)
+            return;
+        reported = id;
+        const QByteArray line = browser_protocol::windowLine(id);
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+        std::fflush(stdout);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WinIdChange)
+            report();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget& view;
+    WId reported = 0;
+};
 
 } // namespace
 
 int main(int argc, char* argv[]) {
     prepareWebEngine();
     QApplication app(argc, argv);
+    // Ready for commands and signals before the window is reported.
+    quitOnTermination();
     QWebEngineView view;
-    // No frame and no window manager: the program puts the window inside its own.
-    view.setWindowFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
-    view.setGeometry(kParkedArea);
-    view.show();
-
     CommandInput input(STDIN_FILENO);
     QObject::connect(&input, &CommandInput::lineReceived, &view, [&view](const QByteArray& line) {
         apply(view, browser_protocol::parseCommand(line));
     });
     QObject::connect(&input, &CommandInput::closed, &app, &QCoreApplication::quit);
-    quitOnTermination();
 
-    reportWindow(view);
+    // No frame and no window manager: the program puts the window inside its own.
+    view.setWindowFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
+    view.setGeometry(kParkedArea);
+    WindowReporter reporter(view);
+    view.show();
+    reporter.report();
     return QApplication::exec();
 }

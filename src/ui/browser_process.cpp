@@ -88,7 +88,8 @@ void ProcessBrowser::ensureRunning() {
         fail(QStringLiteral("%1 was not found").arg(kHelperName));
     start(program);
     try {
-        attachWindow(awaitWindow());
+        awaitWindow();
+        attachWindow();
     } catch (...) {
         helper->kill(); // it has shown nothing worth a polite end
         endHelper();
@@ -97,6 +98,7 @@ void ProcessBrowser::ensureRunning() {
 }
 
 void ProcessBrowser::start(const QString& program) {
+    windowId = 0;
     helper = std::make_unique<QProcess>();
     helper->setProgram(program);
     // Its messages belong with ours; stdout carries only protocol lines.
@@ -105,35 +107,45 @@ void ProcessBrowser::start(const QString& program) {
     if (canEmbedForeignWindows())
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
     helper->setProcessEnvironment(environment);
+    connect(helper.get(), &QProcess::readyReadStandardOutput, this,
+            &ProcessBrowser::readHelperOutput);
     helper->start(QIODevice::ReadWrite);
+}
+
+// The web engine replaces the view's native window when it first renders, so the helper
+// reports every window it gets and the newest one is embedded.
+void ProcessBrowser::readHelperOutput() {
+    while (helper && helper->canReadLine()) {
+        const auto reported = browser_protocol::parseWindowLine(helper->readLine().trimmed());
+        if (!reported || *reported == windowId)
+            continue;
+        windowId = *reported;
+        if (container) {
+            delete container.data(); // its window is gone already
+            embedWindow();
+        }
+    }
 }
 
 // Waits for the window line with the event loop running, so that timers and the serial
 // line go on; the operator's input waits until the browser is there.
-quint64 ProcessBrowser::awaitWindow() {
+void ProcessBrowser::awaitWindow() {
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
-    quint64 windowId = 0;
-    auto readLines = [&] {
-        while (windowId == 0 && helper->canReadLine())
-            windowId = browser_protocol::parseWindowLine(helper->readLine().trimmed()).value_or(0);
+    connect(helper.get(), &QProcess::readyReadStandardOutput, &loop, [&] {
         if (windowId != 0)
             loop.quit();
-    };
-    connect(helper.get(), &QProcess::readyReadStandardOutput, &loop, readLines);
+    });
     connect(helper.get(), &QProcess::finished, &loop, &QEventLoop::quit);
     connect(helper.get(), &QProcess::errorOccurred, &loop, &QEventLoop::quit);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(startLimit);
-    readLines();
-    if (windowId == 0 && helper->state() != QProcess::NotRunning)
+    if (helper->state() != QProcess::NotRunning)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (windowId == 0)
-        readLines(); // a last line may come with the end of the process
+    readHelperOutput(); // a last line may come with the end of the process
     if (windowId == 0)
         fail(startFailure());
-    return windowId;
 }
 
 QString ProcessBrowser::startFailure() const {
@@ -149,25 +161,36 @@ QString ProcessBrowser::startFailure() const {
         .arg(std::chrono::duration<double>(startLimit).count());
 }
 
-void ProcessBrowser::attachWindow(quint64 windowId) {
-    embedded = canEmbedForeignWindows();
-    if (!embedded) {
-        // Its own window, kept over the browser area and hidden with it.
-        area->installEventFilter(this);
-        area->window()->installEventFilter(this);
-        followArea();
-        return;
-    }
-    QWindow* foreign = QWindow::fromWinId(static_cast<WId>(windowId));
+void ProcessBrowser::attachWindow() {
+    embedding = canEmbedForeignWindows();
+    area->installEventFilter(this);
+    if (!embedding)
+        area->window()->installEventFilter(this); // its own window follows ours around
+    followArea();
+}
+
+void ProcessBrowser::embedWindow() {
+    foreign = QWindow::fromWinId(static_cast<WId>(windowId));
     if (foreign == nullptr)
-        fail(QStringLiteral("its window %1 cannot be embedded").arg(windowId));
+        return;
     container = QWidget::createWindowContainer(foreign, area);
     container->setFocusPolicy(Qt::StrongFocus);
     area->layout()->addWidget(container);
 }
 
-void ProcessBrowser::detachWindow() {
+// Closing our window destroys its native window and, with it, every window inside it. The
+// helper's window goes back to the screen's root, unmapped, and is embedded again at the
+// next opening.
+void ProcessBrowser::releaseWindow() {
+    if (foreign) {
+        foreign->hide();
+        foreign->setParent(nullptr);
+    }
     delete container.data();
+}
+
+void ProcessBrowser::detachWindow() {
+    releaseWindow();
     if (area) {
         area->removeEventFilter(this);
         area->window()->removeEventFilter(this);
@@ -194,8 +217,13 @@ bool ProcessBrowser::trySend(const QByteArray& line) {
 
 bool ProcessBrowser::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::Show:
     case QEvent::Hide:
+        if (embedding && watched == area) {
+            releaseWindow(); // now, before our native window may be destroyed
+            break;
+        }
+        [[fallthrough]];
+    case QEvent::Show:
     case QEvent::Move:
     case QEvent::Resize:
         // After the event, when the window system has given the window its place.
@@ -215,8 +243,13 @@ bool ProcessBrowser::eventFilter(QObject* watched, QEvent* event) {
 
 // Called from event handlers, which must not throw: a lost helper shows at the next navigation.
 void ProcessBrowser::followArea() {
-    if (embedded || !area)
+    if (!area || !helper || windowId == 0)
         return;
+    if (embedding) {
+        if (area->isVisible() && !container)
+            embedWindow();
+        return;
+    }
     const QRect onScreen(area->mapToGlobal(QPoint(0, 0)), area->size());
     (void)trySend(area->isVisible() ? browser_protocol::showLine(onScreen)
                                     : browser_protocol::hideLine());

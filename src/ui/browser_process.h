@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
+#include <QWindow>
 
 #include <chrono>
 #include <memory>
@@ -38,9 +39,12 @@ protected:
 private:
     void ensureRunning();
     void start(const QString& program);
-    [[nodiscard]] quint64 awaitWindow();
+    void readHelperOutput();
+    void awaitWindow();
     [[nodiscard]] QString startFailure() const;
-    void attachWindow(quint64 windowId);
+    void attachWindow();
+    void embedWindow();
+    void releaseWindow();
     void send(const QByteArray& line);
     [[nodiscard]] bool trySend(const QByteArray& line);
     void followArea();
@@ -48,9 +52,11 @@ private:
     void endHelper();
 
     std::chrono::milliseconds startLimit;
-    QPointer<QWidget> area; // owned by its Qt parent
-    QPointer<QWidget> container;
+    QPointer<QWidget> area;      // owned by its Qt parent
+    QPointer<QWidget> container; // holds the helper's window where it can be embedded
+    QPointer<QWindow> foreign;
     std::unique_ptr<QProcess> helper;
-    bool embedded = false;
+    quint64 windowId = 0; // the helper's newest window
+    bool embedding = false;
     bool placementPending = false;
 };

@@ -1,5 +1,5 @@
-// Stands in for quillmark-browser in the tests. It appends "pid <n>" and then every line
-// it receives to $FAKE_BROWSER_LOG, and behaves as $FAKE_BROWSER_MODE says:
+// Stands in for quillmark-browser in the tests. It appends "pid <n>", the window line it
+// reports and every line it receives to $FAKE_BROWSER_LOG, and behaves as $FAKE_BROWSER_MODE says:
 //   (unset)  reports the window of a small Qt window, ends when stdin closes
 //   exit     ends with code 3 before reporting anything
 //   silent   never reports, ignores stdin, runs until killed
@@ -50,7 +50,10 @@ int main(int argc, char* argv[]) {
         print("starting\nwindow\nwindow 0\nwindow twelve\n");
     else if (mode == "silent")
         input.blockSignals(true);
-    else
-        print("some library talking\n" + browser_protocol::windowLine(window.winId()));
+    else {
+        const QByteArray report = browser_protocol::windowLine(window.winId());
+        log.write(report);
+        print("some library talking\n" + report);
+    }
     return QApplication::exec();
 }

@@ -88,7 +88,7 @@ QList<qint64> TestProcessBrowser::pids() const {
 QList<Command> TestProcessBrowser::commands(bool withPlacement) const {
     QList<Command> found;
     for (const QByteArray& line : logLines()) {
-        if (line.startsWith("pid "))
+        if (line.startsWith("pid ") || line.startsWith("window "))
             continue;
         const Command command = browser_protocol::parseCommand(line);
         const bool placement =

@@ -162,6 +162,8 @@ QString ProcessBrowser::startFailure() const {
 }
 
 void ProcessBrowser::attachWindow() {
+    if (!area)
+        return; // our window is being taken down
     embedding = canEmbedForeignWindows();
     area->installEventFilter(this);
     if (!embedding)

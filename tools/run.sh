@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMARK_BUILD_DIR:-$top/build}
 "$top/tools/install-deps.sh"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j"$(nproc)" --target quillmark quillmark-encoder-sim
+cmake --build "$build" -j"$(nproc)" --target quillmark quillmark-encoder-sim quillmark-browser
 
 config=$(mktemp -d)
 sim_pid=""
@@ -31,7 +31,6 @@ for _ in $(seq 100); do
 done
 echo "Simulated encoder on $(head -n 1 "$config/sim.out"), linked as COM1"
 
-[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: starting under Xvfb (nothing to see; set DISPLAY to use a screen)." >&2
     xvfb-run -a "$build/src/app/quillmark"

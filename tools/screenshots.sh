@@ -13,11 +13,11 @@ if ! command -v import >/dev/null; then # imagemagick: only the screenshots need
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends imagemagick
 fi
 cmake -S "$top" -B "$build" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target quillmark-screenshot-window quillmark-encoder-sim
+cmake --build "$build" -j"$(nproc)" --target quillmark-screenshot-window quillmark-encoder-sim quillmark-browser
 mkdir -p "$out"
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
-export XDG_CONFIG_HOME="$config" QTWEBENGINE_DISABLE_SANDBOX=1
+export XDG_CONFIG_HOME="$config" QUILLMARK_BROWSER="$build/src/browser/quillmark-browser"
 helper="$build/tests/ui/quillmark-screenshot-window"
 sim="$build/sim/quillmark-encoder-sim"
 

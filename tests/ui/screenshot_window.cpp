@@ -10,9 +10,7 @@
 #include "principal.h"
 #include "shell.h"
 
-#ifdef QUILLMARK_WEB_BROWSER
-#include "browser_webengine.h"
-#endif
+#include "browser_process.h"
 
 #include "core/port_setting.h"
 #include "sim/pty_encoder.h"
@@ -26,11 +24,7 @@
 
 namespace {
 BrowserFactory browserFactory() {
-#ifdef QUILLMARK_WEB_BROWSER
-    return [](QWidget* parent) { return createWebEngineBrowser(parent); };
-#else
-    return {};
-#endif
+    return [](QWidget* parent) { return std::make_unique<ProcessBrowser>(parent); };
 }
 // The send views confirm every question so that the send goes out.
 class ConfirmingDialogs : public QtDialogs {
@@ -59,9 +53,6 @@ std::unique_ptr<quillmark::sim::PtyEncoder> sendViewEncoder(const QString& view)
 int main(int argc, char* argv[]) {
     const QString view = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("page");
     const int page = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
-#ifdef QUILLMARK_WEB_BROWSER
-    prepareWebEngine();
-#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationTitle);
     const auto encoder = sendViewEncoder(view);

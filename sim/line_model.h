@@ -16,11 +16,13 @@ public:
 
     explicit LineModel(bool paced) : paced_(paced) {}
 
-    // When a byte read at `readAt` counts as arrived: a byte cannot follow the one before it
-    // sooner than one byte time, however quickly the pty delivered both.
+    // When a byte read at `readAt` counts as arrived. The pty hands it over the moment the
+    // tool wrote it; on a line it would still take one byte time, and it cannot start before
+    // the one ahead of it has arrived.
     [[nodiscard]] SimClock::time_point receive(SimClock::time_point readAt) {
+        readAt = std::max(readAt, lastRx_);
         if (paced_)
-            readAt = std::max(readAt, lastRx_ + kByteTime);
+            readAt += kByteTime;
         lastRx_ = readAt;
         return readAt;
     }
@@ -37,7 +39,7 @@ public:
 
 private:
     bool paced_;
-    // The distant past: the first byte is never held back.
+    // The distant past: an idle line holds nothing back.
     SimClock::time_point lastRx_ = SimClock::time_point::min();
     SimClock::time_point lastTx_ = SimClock::time_point::min();
 };

@@ -31,12 +31,15 @@ void TestLineModel::receive_data() {
     QTest::addColumn<Offsets>("arrival");
 
     QTest::newRow("paced, read together")
-        << true << Offsets{0, 0, 0, 0} << Offsets{0, T, 2 * T, 3 * T};
+        << true << Offsets{0, 0, 0, 0} << Offsets{T, 2 * T, 3 * T, 4 * T};
     QTest::newRow("paced, read apart")
-        << true << Offsets{0, 10 * T, 30 * T} << Offsets{0, 10 * T, 30 * T};
+        << true << Offsets{0, 10 * T, 30 * T} << Offsets{T, 11 * T, 31 * T};
     QTest::newRow("paced, a burst after a gap")
-        << true << Offsets{0, 5 * T, 5 * T, 5 * T + 1} << Offsets{0, 5 * T, 6 * T, 7 * T};
-    QTest::newRow("paced, just under a byte time") << true << Offsets{0, T - 1} << Offsets{0, T};
+        << true << Offsets{0, 5 * T, 5 * T, 5 * T + 1} << Offsets{T, 6 * T, 7 * T, 8 * T};
+    QTest::newRow("paced, just under a byte time")
+        << true << Offsets{0, T - 1} << Offsets{T, 2 * T};
+    QTest::newRow("paced, read while the one before is on the line")
+        << true << Offsets{0, T / 2, 3 * T} << Offsets{T, 2 * T, 4 * T};
     QTest::newRow("unpaced") << false << Offsets{0, 0, 7} << Offsets{0, 0, 7};
 }
 

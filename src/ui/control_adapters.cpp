@@ -68,3 +68,13 @@ Notebook::Notebook(QWidget* parent) : QTabWidget(parent) {
     connect(bar, &NotebookTabBar::changing, this, &Notebook::changing);
     setTabBar(bar);
 }
+
+QFont dialogFont(const QWidget& widget) {
+    QFont font = widget.font();
+    font.setPointSize(8);
+    return font;
+}
+
+NotebookPage::NotebookPage(QWidget* parent) : QWidget(parent) {
+    setFont(dialogFont(*this));
+}

@@ -2,9 +2,10 @@
 
 // Controls that raise the events the window's handlers are written against: a list that
 // announces its drop-down, an edit that announces clicks, a memo with a length limit and a
-// notebook that announces a page change before the new page is shown.
+// notebook that announces a page change before the new page is shown, and its pages.
 
 #include <QComboBox>
+#include <QFont>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabBar>
@@ -74,4 +75,16 @@ signals:
     // Raised for every change of page, from the operator or from code, while the old page
     // is still the one shown.
     void changing(int newPage);
+};
+
+// The font the window's controls were laid out for: the application font at 8 points.
+[[nodiscard]] QFont dialogFont(const QWidget& widget);
+
+// A notebook page carries the dialog font from its creation. Pages are built before they are
+// put in the notebook; with the font already theirs, that move tells no control of a font
+// change (a list would build its drop-down for one).
+class NotebookPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit NotebookPage(QWidget* parent = nullptr);
 };

@@ -21,6 +21,7 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QScreen>
+#include <QStringListModel>
 
 #include <algorithm>
 #include <filesystem>
@@ -58,6 +59,9 @@ QString withCrLfLineEnds(const std::string& content) {
 
 TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), dialogs(dialogsToUse) {
+    // Before the controls exist, so that they start with it rather than each being told of a
+    // font change.
+    setFont(dialogFont(*this));
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Tarvenor Quillmark 2.4"));
     fitTextsToLayout();
@@ -85,10 +89,7 @@ void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm3* form3) {
 }
 
 void TForm1::fitTextsToLayout() {
-    // The positions were laid out for an 8-point dialog font; captions size themselves.
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
+    // Captions size themselves to the dialog font.
     for (QLabel* label : ui->centralwidget->findChildren<QLabel*>())
         if (label->pixmap().isNull() && !label->text().isEmpty())
             label->adjustSize();
@@ -97,13 +98,20 @@ void TForm1::fitTextsToLayout() {
 }
 
 void TForm1::fillGeneratedLists() {
+    QStringList references;
+    references.reserve(quillmark::kReferenceItems);
     for (int i = 0; i < quillmark::kReferenceItems; ++i)
-        ui->Mat1->addItem(QString::fromStdString(quillmark::referenceItemText(i)));
+        references << QString::fromStdString(quillmark::referenceItemText(i));
+    ui->Mat1->addItems(references);
     QStringList frequencies;
+    frequencies.reserve(quillmark::kAfCodeItems);
     for (int code = 0; code < quillmark::kAfCodeItems; ++code)
         frequencies << QString::fromStdString(quillmark::afItemText(code));
+    // The frequency lists never change their items: one model serves them all, each list
+    // keeping its own pick and enabled state.
+    auto* shared = new QStringListModel(frequencies, this);
     for (QComboBox* list : afLists())
-        list->addItems(frequencies);
+        list->setModel(shared);
 }
 
 void TForm1::showPictures() {

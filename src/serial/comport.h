@@ -23,6 +23,7 @@ namespace quillmark::serial {
 class PlatformPort;
 struct OsResult;
 struct ThreadShared;
+class HandOverRelay;
 } // namespace quillmark::serial
 
 class EComError : public std::runtime_error {
@@ -346,6 +347,7 @@ private:
     void UpdateEventMask();
     void StartThread();
     void StopThread();
+    void retireRelay(bool insideCall);
     void DispatchEvents(std::uint32_t events);
     [[noreturn]] void RaiseWaitError();
 
@@ -367,6 +369,8 @@ private:
 
     std::unique_ptr<quillmark::serial::PlatformPort> platform_;
     std::shared_ptr<ThreadShared> thread_;
+    // Runs the event thread's calls; lives on the port's thread, as long as thread_.
+    std::unique_ptr<quillmark::serial::HandOverRelay> relay_;
     std::string deviceName_ = "COM1";
     TBaudRate baudRate_ = brDefault;
     int customBaudRate_ = 0;

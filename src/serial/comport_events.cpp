@@ -5,7 +5,6 @@
 
 #include "serial/comthread.h"
 
-#include <QCoreApplication>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -122,16 +121,18 @@ void TCustomComPort::StartThread() {
         return;
     auto shared = std::make_shared<ThreadShared>();
     shared->port = this;
-    shared->uiContext = QCoreApplication::instance();
     shared->synchronize = synchronizeEvents_;
     shared->level = static_cast<int>(threadPriority_);
     CheckResult(shared->waiter.create(platform_->descriptor()));
+    CheckResult(shared->handOver.create());
+    relay_ = std::make_unique<quillmark::serial::HandOverRelay>(shared->handOver);
     // Known to the port before the thread runs: its first delivery may come at once.
     thread_ = shared;
     try {
         TComThread::Start(shared);
     } catch (const std::system_error& e) {
         thread_.reset();
+        retireRelay(false);
         const int code = e.code().value();
         RaiseError(code, "Thread creation error: " + quillmark::serial::systemErrorText(code));
     }
@@ -141,6 +142,7 @@ void TCustomComPort::StopThread() {
     if (!thread_)
         return;
     thread_->terminate = true;
+    retireRelay(thread_->handOver.stop());
     thread_->waiter.forgetDevice(platform_->descriptor());
     thread_->waiter.poke();
     // Handlers running on the event thread finish before the port may go. A synchronised
@@ -149,6 +151,14 @@ void TCustomComPort::StopThread() {
         TComThread::Current() != thread_.get())
         const std::lock_guard finished(thread_->dispatching);
     thread_.reset();
+}
+
+void TCustomComPort::retireRelay(bool insideCall) {
+    relay_->detach();
+    if (insideCall)
+        relay_.release()->deleteLater(); // its notifier is still delivering this call
+    else
+        relay_.reset();
 }
 
 bool TCustomComPort::closeOnEventThread() {

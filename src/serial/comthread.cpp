@@ -2,8 +2,6 @@
 
 #include "serial/comport.h"
 
-#include <QMetaObject>
-
 #include <cerrno>
 #include <pthread.h>
 #include <thread>
@@ -13,13 +11,6 @@ using quillmark::serial::ThreadLevel;
 namespace {
 
 thread_local TComThread::Shared* currentShared = nullptr;
-
-// Qt's queued hand-over is not visible to the race detector (Qt is not instrumented): the
-// event thread writes a capture before posting it and the port's thread reads it after, in
-// that order, yet the detector cannot see it. Captures are read through this.
-template <typename T> __attribute__((noinline, no_sanitize("thread"))) T handedOver(const T* p) {
-    return *p;
-}
 
 } // namespace
 
@@ -75,26 +66,7 @@ void TComThread::HandOverClose(Shared& shared) {
 }
 
 void TComThread::RunOnPortThread(Shared& shared, int argument, void (*fn)(Shared&, int)) {
-    struct Call {
-        Shared* shared; // stays alive: the event thread holds it while it waits
-        int argument;
-        void (*fn)(Shared&, int);
-    };
-    const Call capture{&shared, argument, fn};
-    // Blocks until the call has run; if the context goes away first the call is dropped and
-    // the wait ends all the same.
-    QMetaObject::invokeMethod(
-        shared.uiContext,
-        [capture] {
-            const Call call = handedOver(&capture);
-            if (!call.shared->terminate.load())
-                call.fn(*call.shared, call.argument);
-            call.shared->handedBack.fetch_add(1, std::memory_order_release);
-        },
-        Qt::BlockingQueuedConnection);
-    // Pairs with the release above, so that what the call did is ordered before what this
-    // thread does next also for the race detector.
-    static_cast<void>(shared.handedBack.load(std::memory_order_acquire));
+    shared.handOver.run(fn, shared, argument);
 }
 
 void TComThread::Deliver(Shared& shared) {

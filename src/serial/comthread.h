@@ -3,6 +3,7 @@
 // The event thread: waits for "characters arrived" on the device and hands each
 // notification to the port's thread. It shares only ThreadShared with the port.
 
+#include "serial/handover.h"
 #include "serial/serial_platform.h"
 
 #include <atomic>
@@ -10,7 +11,6 @@
 #include <mutex>
 
 class TCustomComPort;
-class QObject;
 
 namespace quillmark::serial {
 
@@ -21,11 +21,10 @@ struct ThreadShared {
     // Found by a delivery: characters arrived while the handlers ran, or the device went.
     std::atomic<bool> pendingArrival{false};
     std::atomic<bool> vanished{false};
-    std::atomic<int> level{0};           // ThreadLevel to apply at the next poke
-    std::atomic<unsigned> handedBack{0}; // calls run on the port's thread
+    std::atomic<int> level{0}; // ThreadLevel to apply at the next poke
     EventWaiter waiter;
+    HandOver handOver;              // runs calls on the port's thread
     TCustomComPort* port = nullptr; // dereferenced only on the port's thread, unless terminate
-    QObject* uiContext = nullptr;   // where deliveries run (the application object)
     bool synchronize = true;
     // Held while handlers run on the event thread (no synchronisation): the port is not
     // destroyed under them.

@@ -1,22 +1,49 @@
 // The byte paths allocate nothing: WriteByte and ReadByte, also with an indicator hooked in
-// front of the write handlers, run without touching the heap.
+// front of the write handlers, run without touching the heap; nor does a notification's
+// delivery, from the byte arriving to the handler having read it, on either thread.
 
 #include "pty_pair.h"
 #include "serial/comsignal.h"
+#include "serial/comthread.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
+#include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
 namespace {
 thread_local long allocations = 0;
+// Allocations of the UI thread and of any event thread, while a delivery is measured.
+thread_local bool onUiThread = false;
+std::atomic<bool> countingDeliveries{false};
+std::atomic<long> deliveryAllocations{0};
+
+// Runs the UI thread's events until the handler has seen `count` bytes.
+bool waitForHandled(const std::atomic<int>& handled, int count) {
+    QElapsedTimer clock;
+    clock.start();
+    while (handled.load() < count) {
+        if (clock.elapsed() > 2000)
+            return false;
+        QCoreApplication::processEvents();
+        std::this_thread::yield();
+    }
+    return true;
 }
+} // namespace
 
 void* operator new(std::size_t size) {
     ++allocations;
+    if (countingDeliveries.load(std::memory_order_relaxed) &&
+        (onUiThread || TComThread::Current() != nullptr))
+        deliveryAllocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size == 0 ? 1 : size))
         return p;
     throw std::bad_alloc();
@@ -35,6 +62,8 @@ class TestComPortAlloc : public QObject {
 private slots:
     void bytePathsDoNotAllocate_data();
     void bytePathsDoNotAllocate();
+    void deliveryDoesNotAllocate_data();
+    void deliveryDoesNotAllocate();
 };
 
 void TestComPortAlloc::bytePathsDoNotAllocate_data() {
@@ -69,6 +98,46 @@ void TestComPortAlloc::bytePathsDoNotAllocate() {
     QCOMPARE(used, 0L);
     QCOMPARE(sum, std::uint8_t(200 * 'r'));
     QCOMPARE(pty.receive(201, 2s).size(), 201);
+}
+
+void TestComPortAlloc::deliveryDoesNotAllocate_data() {
+    QTest::addColumn<bool>("synchronize");
+    QTest::newRow("handed to the UI thread") << true;
+    QTest::newRow("on the event thread") << false;
+}
+
+void TestComPortAlloc::deliveryDoesNotAllocate() {
+    QFETCH(bool, synchronize);
+    onUiThread = true;
+    countingDeliveries = false; // a failed row may have left it on
+    deliveryAllocations = 0;
+    PtyPair pty;
+    TComPort port;
+    port.SetDeviceName(pty.slavePath());
+    port.Timeouts().SetReadConstant(1000ms);
+    port.SetSynchronizeEvents(synchronize);
+    std::atomic<int> handled{0};
+    std::atomic<int> sum{0};
+    port.SetOnRxChar(TNotifyEvent(this, 1, [&](QObject*) {
+        sum += port.ReadByte();
+        ++handled;
+    }));
+    port.Open();
+    constexpr int warmUp = 20;
+    constexpr int measured = 200;
+    int expectedSum = 0;
+    for (int i = 0; i < warmUp + measured; ++i) {
+        if (i == warmUp)
+            countingDeliveries = true;
+        const auto byte = static_cast<std::uint8_t>(i);
+        expectedSum += byte;
+        QCOMPARE(::write(pty.master(), &byte, 1), ssize_t(1));
+        QVERIFY(waitForHandled(handled, i + 1));
+    }
+    countingDeliveries = false;
+    QCOMPARE(deliveryAllocations.exchange(0), 0L);
+    QCOMPARE(handled.load(), warmUp + measured);
+    QCOMPARE(sum.load(), expectedSum);
 }
 
 QTEST_MAIN(TestComPortAlloc)

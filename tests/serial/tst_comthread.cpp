@@ -83,6 +83,7 @@ private slots:
     void stopWhileDeliveryQueued();
     void closeInsideHandler_data();
     void closeInsideHandler();
+    void closeFromBothThreadsAtOnce();
     void hangUpClosesThePortSilently();
     void hangUpDuringHandlerClosesThePort();
     void reopenInsideHandler();
@@ -245,6 +246,31 @@ void TestComThread::closeInsideHandler() {
     QVERIFY(!f.port->Active());
     f.pty.send("y");
     settle(200ms);
+    QCOMPARE(f.calls.load(), 1);
+    QTRY_COMPARE(threadCount(), baselineThreads_);
+}
+
+void TestComThread::closeFromBothThreadsAtOnce() {
+    Fixture f(false);
+    std::atomic<bool> inHandler{false};
+    std::atomic<bool> uiClosing{false};
+    std::atomic<bool> returned{false};
+    f.body = [&](TComPort& port) {
+        inHandler = true;
+        for (int i = 0; i < 200 && !uiClosing; ++i)
+            std::this_thread::sleep_for(10ms);
+        // The UI thread now waits for this handler; handing the close over must not block.
+        std::this_thread::sleep_for(100ms);
+        port.Close();
+        returned = true;
+    };
+    f.open();
+    f.pty.send("x");
+    QTRY_VERIFY(inHandler.load());
+    uiClosing = true;
+    f.port->Close();
+    QVERIFY(returned.load());
+    QVERIFY(!f.port->Active());
     QCOMPARE(f.calls.load(), 1);
     QTRY_COMPARE(threadCount(), baselineThreads_);
 }

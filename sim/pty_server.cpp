@@ -245,16 +245,16 @@ void PtyServer::armTimer() {
         next = rx_.front().at;
     if (!tx_.empty() && !txBlocked_ && (!next || tx_.front().at < *next))
         next = tx_.front().at;
-    itimerspec spec{};
+    itimerspec deadline{};
     if (next) {
         const auto ns =
             std::chrono::duration_cast<std::chrono::nanoseconds>(next->time_since_epoch()).count();
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0)
-            spec.it_value.tv_nsec = 1; // zero would disarm
+        deadline.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        deadline.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        if (deadline.it_value.tv_sec == 0 && deadline.it_value.tv_nsec == 0)
+            deadline.it_value.tv_nsec = 1; // zero would disarm
     }
-    ::timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME, &spec, nullptr);
+    ::timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME, &deadline, nullptr);
 }
 
 } // namespace quillmark::sim

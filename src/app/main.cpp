@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QScreen>
 
 namespace {
 // The web engine runs in a helper process started at the window's first opening.
@@ -16,11 +15,6 @@ BrowserFactory browserFactory() {
     };
 }
 
-void centreOnScreen(QWidget& window) {
-    if (const QScreen* screen = window.screen())
-        window.move(screen->availableGeometry().center() - window.frameGeometry().center() +
-                    window.pos());
-}
 } // namespace
 
 int main(int argc, char* argv[]) {

@@ -1,9 +1,9 @@
 #include "about.h"
 
+#include "shell.h"
 #include "ui_about.h"
 
 #include <QKeyEvent>
-#include <QScreen>
 
 namespace {
 
@@ -25,16 +25,6 @@ void fitCentred(QLabel& label) {
 
 void fitWrapped(QLabel& label) {
     label.resize(label.width(), label.heightForWidth(label.width()));
-}
-
-// The windows open centred on the screen, not over their owner.
-void centreOnScreen(QWidget& window) {
-    const QScreen* screen = window.screen();
-    if (screen == nullptr)
-        return;
-    QRect frame = window.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
 }
 
 } // namespace

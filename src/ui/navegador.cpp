@@ -4,24 +4,9 @@
 #include "ui_navegador.h"
 
 #include <QKeyEvent>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <exception>
-
-namespace {
-
-// The windows open centred on the screen, not over their owner.
-void centreOnScreen(QWidget& window) {
-    const QScreen* screen = window.screen();
-    if (screen == nullptr)
-        return;
-    QRect frame = window.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
-}
-
-} // namespace
 
 const QString TForm3::HomeAddress = QStringLiteral("www.tarvenor.com");
 

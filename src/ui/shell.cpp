@@ -11,6 +11,15 @@ QString standardErrorText(const QString& message) {
     return message;
 }
 
+void centreOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr)
+        return;
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+}
+
 namespace {
 
 void centreOnScreen(QMessageBox& box, QWidget* parent) {

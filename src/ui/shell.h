@@ -7,10 +7,15 @@
 
 #include <QString>
 
+class QWidget;
+
 inline const QString kApplicationTitle = QStringLiteral("Quillmark 2.4");
 
 // The failure's message with a full stop appended when it ends in a character above '.'.
 [[nodiscard]] QString standardErrorText(const QString& message);
+
+// The windows open centred on the screen, not over their owner.
+void centreOnScreen(QWidget& window);
 
 class QtDialogs : public Dialogs {
 public:

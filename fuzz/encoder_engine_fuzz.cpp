@@ -2,6 +2,7 @@
 // answers each completed frame once, accounts for every byte, and changes its memory only
 // through a write with a good checksum and range, or through the erase frame.
 
+#include "core/command_frames.h"
 #include "engine.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -19,21 +20,6 @@ namespace {
 void check(bool condition) {
     if (!condition)
         std::abort();
-}
-
-std::size_t dataLength(Byte code) {
-    switch (code) {
-    case 1:
-    case 5:
-        return 2;
-    case 2:
-        return 8;
-    case 3:
-    case 4:
-        return 16;
-    default:
-        return 0;
-    }
 }
 
 using Memory = std::array<Byte, 256>;
@@ -55,7 +41,7 @@ void replay(const EncoderEngine::Event& event, Memory& shadow) {
         shadow.fill(0xFF);
         return;
     }
-    const std::size_t n = dataLength(f[0]);
+    const auto n = static_cast<std::size_t>(quillmark::writeDataLength(f[0]));
     check(n != 0 && f.size() == n + 3);
     Byte sum = 0;
     for (std::size_t i = 0; i + 1 < f.size(); ++i)

@@ -2,7 +2,10 @@
 # Installs the Debian packages the build, the tests and the simulated encoder need.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
-          xvfb xauth)
+          xvfb xauth
+          libudev-dev libcli11-dev nlohmann-json3-dev   # port discovery, quillmark-cli
+          ser2net ansible-core locales                  # network, fleet and locale tests
+          dpkg-dev desktop-file-utils appstream lintian) # the Debian package and its checks
 if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then
     packages+=(libserialport-dev qt6-serialport-dev)
 fi

@@ -28,8 +28,7 @@ constexpr const char* kAbout =
 } // namespace
 
 TCustomComPort::TCustomComPort(QObject* owner)
-    : QObject(owner), platform_(std::make_unique<quillmark::serial::PlatformPort>()),
-      flowControl_(std::make_unique<TFlowControl>(*this)),
+    : QObject(owner), flowControl_(std::make_unique<TFlowControl>(*this)),
       characters_(std::make_unique<TCharacters>(*this)),
       bufferSizes_(std::make_unique<TBufferSizes>(*this)),
       timeouts_(std::make_unique<TTimeouts>(*this)) {}
@@ -85,7 +84,7 @@ void TCustomComPort::Close() {
 }
 
 bool TCustomComPort::Active() const {
-    return platform_->isOpen();
+    return platform_ && platform_->isOpen();
 }
 
 void TCustomComPort::SetActive(bool v) {
@@ -102,6 +101,7 @@ void TCustomComPort::CreateHandle() {
     DestroyHandle();
     try {
         applyPriorityClass();
+        platform_ = quillmark::serial::createPlatformPort(deviceName_);
         CheckResult(platform_->open(quillmark::serial::resolveDeviceName(deviceName_)));
         PurgeInput();
         PurgeOutput();
@@ -118,7 +118,8 @@ void TCustomComPort::CreateHandle() {
 
 void TCustomComPort::DestroyHandle() {
     StopThread();
-    platform_->close();
+    if (platform_)
+        platform_->close();
     read_ = Transfer{};
     restorePriorityClass();
 }

@@ -1,4 +1,5 @@
 #include "serial/serial_termios.h"
+#include "serial/serial_tty.h"
 
 #include <array>
 #include <cerrno>
@@ -126,7 +127,7 @@ int overlayLineSettings(termios& tio, const LineSettings& s) {
     return applyFlow(tio, s);
 }
 
-OsResult PlatformPort::applyLineSettings(const LineSettings& s) {
+OsResult TtyPort::applyLineSettings(const LineSettings& s) {
     termios tio{};
     if (::tcgetattr(fd_, &tio) < 0)
         return OsResult{errno};

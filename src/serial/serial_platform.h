@@ -1,11 +1,13 @@
 #pragma once
 
-// The operating-system side of the serial component: POSIX tty calls behind one small
-// interface, every failure returned as a value (an errno number, 0 for success).
+// The operating-system side of the serial component: one small interface with a backend per
+// kind of device, every failure returned as a value (an errno number, 0 for success).
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -60,45 +62,73 @@ struct ModemLines {
     bool cts = false, dsr = false, ring = false, rlsd = false;
 };
 
-// Counters of received line conditions; they only ever grow.
+// Counters of received line conditions and of modem-line changes; they only ever grow.
 struct LineCounters {
     std::uint32_t brk = 0, frame = 0, overrun = 0, parity = 0, bufferOverrun = 0;
+    std::uint32_t cts = 0, dsr = 0, ring = 0, rlsd = 0;
 };
 
-// One open tty. Not thread-safe; the owner serialises calls.
+// Line events that only a blocking wait reports.
+struct LineWatch {
+    bool modemLines = false;    // CTS, DSR, RING or RLSD changed (see lineCounters)
+    bool outputDrained = false; // the output queue emptied after a write
+};
+
+// One open device: a tty, or a connection to a serial device server. Not thread-safe; the
+// owner serialises calls. descriptor() is what the event thread waits on for arriving data.
 class PlatformPort {
 public:
     PlatformPort() = default;
-    ~PlatformPort();
+    virtual ~PlatformPort() = default;
     PlatformPort(const PlatformPort&) = delete;
     PlatformPort& operator=(const PlatformPort&) = delete;
 
-    [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
-    [[nodiscard]] int descriptor() const { return fd_; }
+    [[nodiscard]] virtual bool isOpen() const = 0;
+    [[nodiscard]] virtual int descriptor() const = 0;
 
     // Exclusive, non-blocking open; a second open of the same device fails.
-    [[nodiscard]] OsResult open(const std::string& path);
-    void close();
+    [[nodiscard]] virtual OsResult open(const std::string& path) = 0;
+    virtual void close() = 0;
 
-    [[nodiscard]] OsResult purge(bool input, bool output);
-    [[nodiscard]] OsResult applyLineSettings(const LineSettings& settings);
+    [[nodiscard]] virtual OsResult purge(bool input, bool output) = 0;
+    [[nodiscard]] virtual OsResult applyLineSettings(const LineSettings& settings) = 0;
 
-    [[nodiscard]] IoResult readSome(void* buffer, std::size_t length);
-    [[nodiscard]] IoResult writeSome(const void* buffer, std::size_t length);
-    [[nodiscard]] WaitOutcome waitReadable(Deadline deadline, int& code);
-    [[nodiscard]] WaitOutcome waitWritable(Deadline deadline, int& code);
+    [[nodiscard]] virtual IoResult readSome(void* buffer, std::size_t length) = 0;
+    [[nodiscard]] virtual IoResult writeSome(const void* buffer, std::size_t length) = 0;
+    [[nodiscard]] virtual WaitOutcome waitReadable(Deadline deadline, int& code) = 0;
+    [[nodiscard]] virtual WaitOutcome waitWritable(Deadline deadline, int& code) = 0;
 
-    [[nodiscard]] OsResult inputQueue(int& count) const;
-    [[nodiscard]] OsResult outputQueue(int& count) const;
-    [[nodiscard]] OsResult modemLines(ModemLines& lines) const;
-    // Fails (ENOTTY/EINVAL) on ttys without line counters, such as pseudo-terminals.
-    [[nodiscard]] OsResult lineCounters(LineCounters& counters) const;
+    [[nodiscard]] virtual OsResult inputQueue(int& count) const = 0;
+    [[nodiscard]] virtual OsResult outputQueue(int& count) const = 0;
+    [[nodiscard]] virtual OsResult modemLines(ModemLines& lines) const = 0;
+    // Fails (ENOTTY/EINVAL) on devices without line counters, such as pseudo-terminals.
+    [[nodiscard]] virtual OsResult lineCounters(LineCounters& counters) const = 0;
+
+    // Optional. Watches for the given events and makes notifyFd (an eventfd) readable each
+    // time one is seen, until stopLineWatch(), which returns once nothing writes to notifyFd
+    // any more. Fails (ENOTTY) when the device cannot report them; then nothing is watched.
+    [[nodiscard]] virtual OsResult startLineWatch(LineWatch what, int notifyFd);
+    virtual void stopLineWatch() {}
+    // True once for each time the output queue was seen empty after a write.
+    [[nodiscard]] virtual bool takeOutputDrained() { return false; }
+};
+
+// A new, closed port for a device name; the backend is chosen here.
+[[nodiscard]] std::unique_ptr<PlatformPort> createPlatformPort(const std::string& deviceName);
+
+using PlatformPortFactory =
+    std::function<std::unique_ptr<PlatformPort>(const std::string& deviceName)>;
+
+// While alive, createPlatformPort() uses the given factory (tests put fakes behind the port).
+class ScopedPlatformPortFactory {
+public:
+    explicit ScopedPlatformPortFactory(PlatformPortFactory factory);
+    ~ScopedPlatformPortFactory();
+    ScopedPlatformPortFactory(const ScopedPlatformPortFactory&) = delete;
+    ScopedPlatformPortFactory& operator=(const ScopedPlatformPortFactory&) = delete;
 
 private:
-    [[nodiscard]] bool hungUp() const;
-    [[nodiscard]] WaitOutcome waitFor(short events, Deadline deadline, int& code);
-
-    int fd_ = -1;
+    PlatformPortFactory previous_;
 };
 
 // Process and thread scheduling, best effort: failures are reported only as false.

@@ -1,4 +1,4 @@
-#include "serial/serial_platform.h"
+#include "serial/serial_tty.h"
 
 #include "core/port_setting.h"
 
@@ -86,11 +86,11 @@ std::string resolveDeviceName(const std::string& name) {
     return "/dev/ttyS" + std::to_string(*n - 1);
 }
 
-PlatformPort::~PlatformPort() {
+TtyPort::~TtyPort() {
     close();
 }
 
-OsResult PlatformPort::open(const std::string& path) {
+OsResult TtyPort::open(const std::string& path) {
     close();
     const int fd = retryEintr(
         [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
@@ -112,7 +112,7 @@ OsResult PlatformPort::open(const std::string& path) {
     return {};
 }
 
-void PlatformPort::close() {
+void TtyPort::close() {
     if (fd_ < 0)
         return;
     ::ioctl(fd_, TIOCNXCL);
@@ -120,7 +120,7 @@ void PlatformPort::close() {
     fd_ = -1;
 }
 
-OsResult PlatformPort::purge(bool input, bool output) {
+OsResult TtyPort::purge(bool input, bool output) {
     if (input && output)
         return check(::tcflush(fd_, TCIOFLUSH));
     if (input)
@@ -130,7 +130,7 @@ OsResult PlatformPort::purge(bool input, bool output) {
     return {};
 }
 
-IoResult PlatformPort::readSome(void* buffer, std::size_t length) {
+IoResult TtyPort::readSome(void* buffer, std::size_t length) {
     const ssize_t n = retryEintr([&] { return ::read(fd_, buffer, length); });
     if (n == 0 && length > 0 && hungUp())
         return IoResult{0, EIO};
@@ -141,7 +141,7 @@ IoResult PlatformPort::readSome(void* buffer, std::size_t length) {
     return IoResult{0, fromErrno().code};
 }
 
-IoResult PlatformPort::writeSome(const void* buffer, std::size_t length) {
+IoResult TtyPort::writeSome(const void* buffer, std::size_t length) {
     const ssize_t n = retryEintr([&] { return ::write(fd_, buffer, length); });
     if (n >= 0)
         return IoResult{static_cast<std::size_t>(n), 0};
@@ -150,21 +150,21 @@ IoResult PlatformPort::writeSome(const void* buffer, std::size_t length) {
     return IoResult{0, fromErrno().code};
 }
 
-bool PlatformPort::hungUp() const {
+bool TtyPort::hungUp() const {
     // Nothing to read on a non-blocking raw tty also reads as 0 bytes: only poll tells.
     pollfd entry{fd_, POLLIN, 0};
     return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR)) != 0;
 }
 
-WaitOutcome PlatformPort::waitReadable(Deadline deadline, int& code) {
+WaitOutcome TtyPort::waitReadable(Deadline deadline, int& code) {
     return waitFor(POLLIN, deadline, code);
 }
 
-WaitOutcome PlatformPort::waitWritable(Deadline deadline, int& code) {
+WaitOutcome TtyPort::waitWritable(Deadline deadline, int& code) {
     return waitFor(POLLOUT, deadline, code);
 }
 
-WaitOutcome PlatformPort::waitFor(short events, Deadline deadline, int& code) {
+WaitOutcome TtyPort::waitFor(short events, Deadline deadline, int& code) {
     pollfd entry{fd_, events, 0};
     for (;;) {
         const int rc = ::poll(&entry, 1, remainingMs(deadline));
@@ -184,15 +184,15 @@ WaitOutcome PlatformPort::waitFor(short events, Deadline deadline, int& code) {
     }
 }
 
-OsResult PlatformPort::inputQueue(int& count) const {
+OsResult TtyPort::inputQueue(int& count) const {
     return check(::ioctl(fd_, FIONREAD, &count));
 }
 
-OsResult PlatformPort::outputQueue(int& count) const {
+OsResult TtyPort::outputQueue(int& count) const {
     return check(::ioctl(fd_, TIOCOUTQ, &count));
 }
 
-OsResult PlatformPort::modemLines(ModemLines& lines) const {
+OsResult TtyPort::modemLines(ModemLines& lines) const {
     int bits = 0;
     if (::ioctl(fd_, TIOCMGET, &bits) < 0)
         return fromErrno();
@@ -203,7 +203,7 @@ OsResult PlatformPort::modemLines(ModemLines& lines) const {
     return {};
 }
 
-OsResult PlatformPort::lineCounters(LineCounters& counters) const {
+OsResult TtyPort::lineCounters(LineCounters& counters) const {
     serial_icounter_struct icount{};
     if (::ioctl(fd_, TIOCGICOUNT, &icount) < 0)
         return fromErrno();
@@ -212,6 +212,10 @@ OsResult PlatformPort::lineCounters(LineCounters& counters) const {
     counters.overrun = static_cast<std::uint32_t>(icount.overrun);
     counters.parity = static_cast<std::uint32_t>(icount.parity);
     counters.bufferOverrun = static_cast<std::uint32_t>(icount.buf_overrun);
+    counters.cts = static_cast<std::uint32_t>(icount.cts);
+    counters.dsr = static_cast<std::uint32_t>(icount.dsr);
+    counters.ring = static_cast<std::uint32_t>(icount.rng);
+    counters.rlsd = static_cast<std::uint32_t>(icount.dcd);
     return {};
 }
 

@@ -1,0 +1,41 @@
+// Which backend stands behind a device name.
+
+#include "serial/serial_tty.h"
+
+#include <cerrno>
+#include <utility>
+
+namespace quillmark::serial {
+
+namespace {
+
+PlatformPortFactory& installedFactory() {
+    static PlatformPortFactory factory;
+    return factory;
+}
+
+// The one place that picks a backend for a device name.
+[[nodiscard]] std::unique_ptr<PlatformPort> defaultPlatformPort(const std::string& /*deviceName*/) {
+    return std::make_unique<TtyPort>();
+}
+
+} // namespace
+
+OsResult PlatformPort::startLineWatch(LineWatch /*what*/, int /*notifyFd*/) {
+    return OsResult{ENOTTY};
+}
+
+std::unique_ptr<PlatformPort> createPlatformPort(const std::string& deviceName) {
+    if (installedFactory())
+        return installedFactory()(deviceName);
+    return defaultPlatformPort(deviceName);
+}
+
+ScopedPlatformPortFactory::ScopedPlatformPortFactory(PlatformPortFactory factory)
+    : previous_(std::exchange(installedFactory(), std::move(factory))) {}
+
+ScopedPlatformPortFactory::~ScopedPlatformPortFactory() {
+    installedFactory() = std::move(previous_);
+}
+
+} // namespace quillmark::serial

@@ -18,16 +18,23 @@ void TForm1::Comm1RxChar() {
         Comm1->ResetDevice();
         return;
     }
-    if (SendState == kSendSingle) {
-        takeFinalAnswer();
-        return;
-    }
-    if (SendState == kSendRadioText) {
-        takeChunkAnswer();
-        enviart();
-    } else if (SendState == kSendMemory) {
-        takeChunkAnswer();
-        Enviatotal();
+    try {
+        if (SendState == kSendSingle) {
+            takeFinalAnswer();
+            return;
+        }
+        if (SendState == kSendRadioText) {
+            takeChunkAnswer();
+            enviart();
+        } else if (SendState == kSendMemory) {
+            takeChunkAnswer();
+            Enviatotal();
+        }
+    } catch (...) {
+        // The line failed under a write: it ends here rather than keep the buttons locked.
+        endOutstanding();
+        activa();
+        throw;
     }
     readReply();
 }
@@ -72,7 +79,7 @@ void TForm1::readReply() {
         Timer3->stop();
         if (waitingFor >= kReadFirstHalf)
             Timer1->stop();
-        ReadState = kReadIdle;
+        abandonRead();
         activa();
         throw;
     }
@@ -127,7 +134,7 @@ void TForm1::readBytes(std::span<Byte> into, bool watchBlock) {
 void TForm1::Timer1Timer() {
     Timer1->stop();
     dialogs.errorMessage(this, QStringLiteral("Error de Comunicación"));
-    ReadState = kReadIdle;
+    abandonRead();
     activa();
 }
 

@@ -56,6 +56,7 @@ void TForm1::ActualitzaPI() {
 
 void TForm1::ActualitzaPS() {
     QScopedValueRollback quiet(updatingControls, true);
+    restoreFieldOnFailure = false;
     ui->PS->setText(editText(decodePsScreen(StationImage.PsStaging())));
 }
 
@@ -78,6 +79,7 @@ void TForm1::ActualitzaAF() {
 }
 
 void TForm1::ActualitzaRT() {
+    restoreFieldOnFailure = false;
     const std::span<const Byte> reply = StationImage.ReplyBuffer();
     ui->RTEdit->setStoredText(memoText(decodeRadioText(reply.first(kRadioTextLength))));
 }

@@ -185,12 +185,19 @@ private:
     std::array<std::uint8_t, 256> wholeReadStaging{};
     // A chained write that saw a failure answer ends red.
     bool chainFailed = false;
+    // What the PS or RadioText field showed before its read emptied it, put back if the
+    // read fails; cleared once anything else sets the field.
+    QString fieldBeforeRead;
+    bool restoreFieldOnFailure = false;
 
     // Device protocol helpers (transactions.cpp, answer_handling.cpp, whole_device.cpp).
     void writeFrame(const quillmark::CommandFrame& frame);
     [[nodiscard]] bool confirmWrite(const QString& question);
     void beginSingleWrite();
     void beginRead(std::uint8_t state);
+    void endOutstanding();
+    void abandonRead();
+    void emptyFieldForRead();
     void storeBlock(quillmark::Block block, std::span<const quillmark::Byte> bytes);
     void setSendReadButtonsEnabled(bool enabled);
     void takeFinalAnswer();

@@ -8,7 +8,10 @@
 #include "ui_principal.h"
 #include "vcl_timer.h"
 
+#include "control_adapters.h"
 #include "dialogs.h"
+
+#include <QScopedValueRollback>
 
 #include <array>
 
@@ -17,8 +20,15 @@
 using namespace quillmark;
 
 void TForm1::writeFrame(const CommandFrame& frame) {
-    for (const Byte b : frame.bytes())
-        Comm1->WriteByte(b);
+    try {
+        for (const Byte b : frame.bytes())
+            Comm1->WriteByte(b);
+    } catch (...) {
+        // No answer can come to a frame that did not go out: do not keep the buttons locked.
+        endOutstanding();
+        activa();
+        throw;
+    }
 }
 
 bool TForm1::confirmWrite(const QString& question) {
@@ -26,8 +36,47 @@ bool TForm1::confirmWrite(const QString& question) {
     setStatusColour(clGreen);
     if (dialogs.question(this, question) != Dialogs::Answer::Yes)
         return false;
+    // Answers to an older transaction may have come in while the question was shown.
+    Comm1->ResetDevice();
+    endOutstanding();
     desactiva();
     return true;
+}
+
+// Every byte from now on belongs to the transaction being started, never to an older one
+// that is still waiting (a timed-out write, a stalled chain, a read).
+void TForm1::endOutstanding() {
+    Timer1->stop();
+    Timer3->stop();
+    abandonRead();
+    SendState = kSendIdle;
+    ChunkIndex = 0;
+    chainFailed = false;
+}
+
+void TForm1::abandonRead() {
+    if (restoreFieldOnFailure) {
+        restoreFieldOnFailure = false;
+        QScopedValueRollback quiet(updatingControls, true);
+        if (ReadState == kReadPs && ui->PS->text().isEmpty())
+            ui->PS->setText(fieldBeforeRead);
+        else if (ReadState == kReadRt && ui->RTEdit->toPlainText().isEmpty())
+            ui->RTEdit->setStoredText(fieldBeforeRead);
+    }
+    ReadState = kReadIdle;
+}
+
+void TForm1::emptyFieldForRead() {
+    // Emptied so that a reply that never comes leaves nothing stale on show; a failed read
+    // shows the earlier text again, so no blanks reach the map afterwards.
+    if (ReadState == kReadPs) {
+        fieldBeforeRead = ui->PS->text();
+        ui->PS->clear();
+    } else {
+        fieldBeforeRead = ui->RTEdit->toPlainText();
+        ui->RTEdit->clear();
+    }
+    restoreFieldOnFailure = true;
 }
 
 void TForm1::beginSingleWrite() {
@@ -38,6 +87,7 @@ void TForm1::beginSingleWrite() {
 
 void TForm1::beginRead(std::uint8_t state) {
     Comm1->ResetDevice();
+    endOutstanding();
     desactiva();
     Timer1->start();
     ReadState = state;
@@ -136,8 +186,7 @@ void TForm1::ReadPTYClick() {
 
 void TForm1::ReadPSClick() {
     beginRead(kReadPs);
-    // Emptied first, so a reply that never comes leaves nothing stale on show.
-    ui->PS->clear();
+    emptyFieldForRead();
     writeFrame(psReadFrame(frameOf(ui->FramePS), ui->PSBox->currentIndex()));
 }
 
@@ -148,7 +197,7 @@ void TForm1::ReadAFClick() {
 
 void TForm1::ReadEditClick() {
     beginRead(kReadRt);
-    ui->RTEdit->clear();
+    emptyFieldForRead();
     writeFrame(radioTextReadFrame());
 }
 
@@ -162,6 +211,8 @@ void TForm1::enviart() {
     const int k = ChunkIndex;
     if (k >= kRadioTextChunks)
         return;
+    // Each chunk has its own answer time-out, so a chain that falls silent ends.
+    Timer1->start();
     const auto frame = radioTextChunkFrame(k, StationImage.RtStaging());
     if (k == kRadioTextChunks - 1)
         SendState = kSendSingle;

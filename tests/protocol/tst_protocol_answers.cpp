@@ -3,6 +3,7 @@
 
 #include "encoder_session.h"
 
+#include "core/field_encodings.h"
 #include "serial/comport.h"
 #include "vcl_timer.h"
 
@@ -49,7 +50,13 @@ private slots:
     void declinedWriteSendsNothing();
     void radioTextFailedChunkEndsRed_data();
     void radioTextFailedChunkEndsRed();
-    void radioTextSilentAfterFirstChunk();
+    void silentChunkEndsTheChain_data();
+    void silentChunkEndsTheChain();
+    void nextStartEndsOutstanding_data();
+    void nextStartEndsOutstanding();
+    void failureAnswerDiscardsInput();
+    void programmingHoldsColourPerChunk();
+    void staleInputBeforeOpenIsDiscarded();
     void shortReplyEndsRead_data();
     void shortReplyEndsRead();
     void strayByteIsDiscarded();
@@ -201,24 +208,121 @@ void TestProtocolAnswers::radioTextFailedChunkEndsRed() {
     QCOMPARE(s.form().statusColour(), TForm1::clLime);
 }
 
-void TestProtocolAnswers::radioTextSilentAfterFirstChunk() {
-    // Only the first chunk has an answer time-out: a chain that stops later stays locked
-    // quietly until some other transaction ends.
+void TestProtocolAnswers::silentChunkEndsTheChain_data() {
+    QTest::addColumn<int>("frame"); // the chunk left without an answer
+    QTest::addColumn<bool>("hangUp");
+    QTest::addColumn<int>("sendState");
+    QTest::newRow("second chunk silent") << 2 << false << 2;
+    QTest::newRow("last chunk silent") << 4 << false << 1;
+    QTest::newRow("hang-up after the second chunk") << 2 << true << 2;
+}
+
+void TestProtocolAnswers::silentChunkEndsTheChain() {
+    QFETCH(int, frame);
+    QFETCH(bool, hangUp);
+    QFETCH(int, sendState);
     EncoderSession s(SessionOptions().withTimer1(300ms));
-    s.encoder().addFault({2, FaultKind::NoAnswer, 0, {}});
+    s.encoder().addFault({frame, hangUp ? FaultKind::HangUp : FaultKind::NoAnswer, 0, {}});
     s.dialogs().queueAnswer(Dialogs::Answer::Yes);
     s.click("EnviaRT1");
-    QVERIFY(s.waitFor([&s] { return s.encoder().framesReceived() == 2; }));
-    s.settle(800ms);
-    QCOMPARE(s.dialogs().count(Kind::Error), 0);
-    QCOMPARE(int(s.form().sendState()), 2);
-    QCOMPARE(int(s.form().chunkIndex()), 2);
-    QVERIFY(s.buttonsLocked());
-    // Programming starts its own chain afresh and ends with the buttons unlocked.
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+    QCOMPARE(s.dialogs().texts(Kind::Error), QStringList{QStringLiteral("Error de Comunicación")});
+    QVERIFY(s.buttonsUnlocked());
+    QCOMPARE(s.encoder().framesReceived(), frame);
+    QCOMPARE(int(s.form().sendState()), sendState);
+    QCOMPARE(s.dialogs().count(Kind::StandardError), 0);
+}
+
+void TestProtocolAnswers::nextStartEndsOutstanding_data() {
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<int>("silentFrame");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("RadioText stuck after chunk 1, whole read")
+        << "EnviaRT1" << 1 << "LeerEquipo1";
+    QTest::newRow("programming chunk 3 unanswered, whole read")
+        << "Grabartodoelequipo1" << 3 << "LeerEquipo1";
+    QTest::newRow("PI write unanswered, PI read") << "EnviaPI" << 1 << "ReadPI";
+}
+
+void TestProtocolAnswers::nextStartEndsOutstanding() {
+    QFETCH(QString, write);
+    QFETCH(int, silentFrame);
+    QFETCH(QString, read);
+    Memory m{};
+    for (int i = 0; i < 256; ++i)
+        m[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    EncoderSession s(SessionOptions().withMemory(m).withTimer1(300ms).withTimer2(60s));
+    s.encoder().addFault({silentFrame, FaultKind::NoAnswer, 0, {}});
+    const auto start = [&s](const QString& command) {
+        if (command.startsWith(QLatin1String("Envia")) || command.startsWith(QLatin1String("Read")))
+            s.click(qPrintable(command));
+        else
+            s.trigger(qPrintable(command));
+    };
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    start(write);
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+    const int framesBefore = s.encoder().framesReceived();
+    const QColor colour = s.form().statusColour();
+    start(read);
+    const bool whole = read == QLatin1String("LeerEquipo1");
+    if (whole) {
+        QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Plain) == 1 && s.idle(); }));
+        QCOMPARE(s.deviceMap(), s.encoder().memory());
+    } else {
+        QVERIFY(s.waitIdle());
+        const Memory now = s.encoder().memory();
+        const auto pi = quillmark::decodePi(std::span<const std::uint8_t, 2>(&now[0], 2));
+        QCOMPARE(s.control<QComboBox>("Mat1")->currentIndex(), pi.reference);
+        QCOMPARE(s.control<QComboBox>("Country")->currentIndex(), pi.country);
+    }
+    // Only the read's own frames went out, and reads leave the colour alone.
+    QCOMPARE(s.encoder().framesReceived() - framesBefore, whole ? 2 : 1);
+    QCOMPARE(s.form().statusColour(), colour);
+    QCOMPARE(s.dialogs().count(Kind::Error), 1);
+    QCOMPARE(s.dialogs().count(Kind::StandardError), 0);
+}
+
+void TestProtocolAnswers::failureAnswerDiscardsInput() {
+    EncoderSession s(SessionOptions().withTimer1(2000ms));
+    s.encoder().addFault({1, FaultKind::NoAnswer, 0, {}});
+    sendPi(s);
+    s.encoder().inject({0x00, 0x55, 0x66});
+    QVERIFY(s.waitFor([&s] { return s.form().sendState() == 0; }));
+    QCOMPARE(s.form().statusColour(), TForm1::clRed);
+    QCOMPARE(s.form().port().InputCount(), 0);
+}
+
+void TestProtocolAnswers::programmingHoldsColourPerChunk() {
+    // Each chunk restarts the colour hold, so it never lapses to dark green mid-chain.
+    EncoderSession s(SessionOptions().withTimer1(2000ms).withTimer2(300ms));
+    for (int frame = 1; frame <= 16; ++frame)
+        s.encoder().addFault({frame, FaultKind::Delay, 0, 100ms});
     s.dialogs().queueAnswer(Dialogs::Answer::Yes);
     s.trigger("Grabartodoelequipo1");
-    QVERIFY(s.waitIdle());
-    QCOMPARE(s.encoder().memory(), s.deviceMap());
+    bool answered = false;
+    bool lapsed = false;
+    QVERIFY(s.waitFor(
+        [&] {
+            const QColor colour = s.form().statusColour();
+            answered = answered || colour == TForm1::clLime;
+            lapsed = lapsed || (answered && colour == TForm1::clGreen);
+            return s.idle();
+        },
+        10s));
+    QVERIFY(answered);
+    QVERIFY(!lapsed);
+    QCOMPARE(s.encoder().framesReceived(), 16);
+    QVERIFY(s.waitFor([&s] { return s.form().statusColour() == TForm1::clGreen; }, 1s));
+}
+
+void TestProtocolAnswers::staleInputBeforeOpenIsDiscarded() {
+    EncoderSession s;
+    s.form().port().Close();
+    s.encoder().inject({0x12, 0x34});
+    s.settle(100ms);
+    s.form().port().Open();
+    QCOMPARE(s.form().port().InputCount(), 0);
 }
 
 void TestProtocolAnswers::shortReplyEndsRead_data() {

@@ -3,10 +3,13 @@
 
 #include "encoder_session.h"
 
+#include "core/field_encodings.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -106,6 +109,10 @@ QString describe(EncoderSession& s, Page page) {
 
 using Setup = std::function<void(EncoderSession&)>;
 
+template <std::size_t N> Bytes toBytes(const std::array<std::uint8_t, N>& a) {
+    return Bytes(a.begin(), a.end());
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Page)
@@ -122,8 +129,10 @@ private slots:
     void radioTextChunks_data();
     void radioTextChunks();
     void radioTextReadIgnoresSelectors();
-    void readEmptiesFieldFirst_data();
-    void readEmptiesFieldFirst();
+    void readThenChangeStoresThatBlock_data();
+    void readThenChangeStoresThatBlock();
+    void failedReadKeepsField_data();
+    void failedReadKeepsField();
 };
 
 void TestProtocolBlocks::writeThenReadBack_data() {
@@ -305,26 +314,96 @@ void TestProtocolBlocks::radioTextReadIgnoresSelectors() {
              QString::fromLatin1(reinterpret_cast<const char*>(shown.data()), 20));
 }
 
-void TestProtocolBlocks::readEmptiesFieldFirst_data() {
-    QTest::addColumn<QString>("button");
-    QTest::newRow("PS") << "ReadPS";
-    QTest::newRow("RadioText") << "ReadRT";
+void TestProtocolBlocks::readThenChangeStoresThatBlock_data() {
+    using namespace quillmark;
+    QTest::addColumn<QString>("read");
+    QTest::addColumn<QString>("selector");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<Bytes>("onEncoder");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<Bytes>("stored");
+    // The reference byte alone: the country byte of the map keeps its old value.
+    QTest::newRow("PI frame 2, reference")
+        << "ReadPI" << "FramePI" << 1 << 4 << toBytes(encodePi({4, 7, 0x3C})) << "Mat1" << 0x99
+        << 5 << Bytes{encodePi({4, 7, 0x99})[1]};
+    QTest::newRow("PTY frame 1, MS")
+        << "ReadPTY" << "FramePTY" << 0 << 2 << toBytes(encodePty({true, 10, 0})) << "MS" << 1
+        << 2 << toBytes(encodePty({true, 10, 1}));
+    AfControls af{5, {10, 20, 30, 40, 50}};
+    const Bytes afRead = toBytes(encodeAf(af));
+    af.codes[2] = 99;
+    QTest::newRow("AF frame 2, AF3") << "ReadAF" << "AFSelectFrame" << 1 << 24 << afRead << "AF3"
+                                     << 99 << 24 << toBytes(encodeAf(af));
+    QTest::newRow("CONFIG frame 2, timing")
+        << "ReadConf" << "FrameConf" << 1 << 254 << toBytes(encodeSequence({5, true, 3}))
+        << "Timing" << 1 << 254 << toBytes(encodeSequence({5, true, 1}));
 }
 
-void TestProtocolBlocks::readEmptiesFieldFirst() {
-    QFETCH(QString, button);
+void TestProtocolBlocks::readThenChangeStoresThatBlock() {
+    QFETCH(QString, read);
+    QFETCH(QString, selector);
+    QFETCH(int, frame);
+    QFETCH(int, block);
+    QFETCH(Bytes, onEncoder);
+    QFETCH(QString, control);
+    QFETCH(int, index);
+    QFETCH(int, address);
+    QFETCH(Bytes, stored);
     EncoderSession s;
-    s.encoder().addFault({1, quillmark::sim::FaultKind::NoAnswer, 0, {}});
-    s.control<QLineEdit>("PS")->setText(QStringLiteral("OLD"));
-    s.control<QPlainTextEdit>("RTEdit")->setPlainText(QStringLiteral("OLD TEXT"));
+    const Memory before = s.deviceMap();
+    QVERIFY(slice(before, block, int(onEncoder.size())) != onEncoder);
+    Memory onDevice = before;
+    std::copy(onEncoder.begin(), onEncoder.end(), onDevice.begin() + block);
+    s.encoder().setMemory(onDevice);
+    s.select(qPrintable(selector), frame);
+    s.click(qPrintable(read));
+    QVERIFY(s.waitIdle());
+    QCOMPARE(s.deviceMap(), before);
+    auto* list = s.control<QComboBox>(qPrintable(control));
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+    Memory expected = before;
+    std::copy(stored.begin(), stored.end(), expected.begin() + address);
+    QCOMPARE(s.deviceMap(), expected);
+}
+
+void TestProtocolBlocks::failedReadKeepsField_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("received"); // -1: no reply at all
+    for (const char* button : {"ReadPS", "ReadRT"}) {
+        QTest::addRow("%s, no reply", button) << button << -1;
+        QTest::addRow("%s, reply breaks off", button) << button << 3;
+    }
+}
+
+void TestProtocolBlocks::failedReadKeepsField() {
+    QFETCH(QString, button);
+    QFETCH(int, received);
+    // Longer than the port's read time-out, so a broken reply is not also a missing one.
+    EncoderSession s(SessionOptions().withTimer1(1500ms));
+    s.encoder().addFault({1, received < 0 ? quillmark::sim::FaultKind::NoAnswer
+                                          : quillmark::sim::FaultKind::ShortReply,
+                          received, {}});
+    auto* ps = s.control<QLineEdit>("PS");
+    auto* rt = s.control<QPlainTextEdit>("RTEdit");
+    ps->setText(QStringLiteral("OLD"));
+    rt->setPlainText(QStringLiteral("OLD TEXT"));
+    const bool isPs = button == QLatin1String("ReadPS");
     s.click(qPrintable(button));
-    QVERIFY(s.buttonsLocked());
-    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
-    QCOMPARE(s.dialogs().texts(Kind::Error), QStringList{QStringLiteral("Error de Comunicación")});
+    // Emptied while the reply is awaited.
+    QCOMPARE(isPs ? ps->text() : rt->toPlainText(), QString());
+    QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) +
+                                        s.dialogs().count(Kind::StandardError) == 1; }));
     QVERIFY(s.idle());
-    const bool ps = button == QLatin1String("ReadPS");
-    QCOMPARE(s.control<QLineEdit>("PS")->text().isEmpty(), ps);
-    QCOMPARE(s.control<QPlainTextEdit>("RTEdit")->toPlainText().isEmpty(), !ps);
+    QCOMPARE(ps->text(), QStringLiteral("OLD"));
+    QCOMPARE(rt->toPlainText(), QStringLiteral("OLD TEXT"));
+    // A page change stores the text shown, not blanks.
+    s.control<QTabWidget>("Planes")->setCurrentIndex(2);
+    QCOMPARE(hex(slice(s.deviceMap(), 104, 8)), hex(bytesOf({'O', 'L', 'D', ' ', ' ', ' ', ' ', ' '})));
+    QCOMPARE(hex(slice(s.deviceMap(), 40, 8)), hex(bytesOf({'O', 'L', 'D', ' ', 'T', 'E', 'X', 'T'})));
 }
 
 QTEST_MAIN(TestProtocolBlocks)

@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTextStream>
+
+#include <exception>
 
 namespace {
 // The web engine runs in a helper process started at the window's first opening.
@@ -15,6 +18,23 @@ BrowserFactory browserFactory() {
     };
 }
 
+// For packagers: starts the browser helper as the online window would, without a window of
+// our own, and says which program it ran.
+int checkHelper() {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QWidget host;
+    try {
+        ProcessBrowser browser(&host);
+        browser.navigate(QStringLiteral("about:blank"));
+        out << ProcessBrowser::helperProgram() << Qt::endl;
+        return 0;
+    } catch (const std::exception& e) {
+        err << e.what() << Qt::endl;
+        return 1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -22,6 +42,10 @@ int main(int argc, char* argv[]) {
     // Only the name: a display name would be appended to captions such as "Information".
     QApplication::setApplicationName(kApplicationTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quillmark.png")));
+    // Ties the windows to the menu entry and its icon on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvenor.Quillmark"));
+    if (QApplication::arguments().contains(QStringLiteral("--check-helper")))
+        return checkHelper();
 
     QtDialogs dialogs;
     TForm1 form1(dialogs);

@@ -59,8 +59,10 @@ QString ProcessBrowser::helperProgram() {
     if (!chosen.isEmpty())
         return chosen;
     const QDir here(QCoreApplication::applicationDirPath());
-    for (const QString& candidate :
-         {here.filePath(kHelperName), here.filePath(QStringLiteral("../browser/") + kHelperName)})
+    // Relative to the program, so that an unpacked or relocated installation works too.
+    const QString installed = QStringLiteral(QUILLMARK_INSTALLED_HELPER_DIR "/") + kHelperName;
+    for (const QString& candidate : {here.filePath(kHelperName), here.filePath(installed),
+                                     here.filePath(QStringLiteral("../browser/") + kHelperName)})
         if (QFileInfo(candidate).isExecutable())
             return QDir::cleanPath(candidate);
     return {};

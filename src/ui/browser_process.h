@@ -29,8 +29,8 @@ public:
     void stop() override;
     [[nodiscard]] QWidget* widget() override;
 
-    // $QUILLMARK_BROWSER when set, else the helper beside the program or in the build
-    // tree's browser folder; empty when there is none.
+    // $QUILLMARK_BROWSER when set, else the helper beside the program, in the installed
+    // libexec folder or in the build tree's browser folder; empty when there is none.
     [[nodiscard]] static QString helperProgram();
 
 protected:

@@ -23,3 +23,9 @@ set_target_properties(quillmark_images PROPERTIES AUTORCC ON AUTOMOC OFF AUTOUIC
 target_link_libraries(quillmark_images PRIVATE Qt6::Core)
 target_link_libraries(quillmark_ui INTERFACE $<TARGET_OBJECTS:quillmark_images>)
 add_dependencies(quillmark_ui quillmark_images)
+
+# Where an installed program finds its browser helper, relative to its own folder.
+file(RELATIVE_PATH _helper_dir ${CMAKE_INSTALL_FULL_BINDIR}
+    ${CMAKE_INSTALL_FULL_LIBEXECDIR}/quillmark)
+set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/browser_process.cpp APPEND PROPERTY
+    COMPILE_DEFINITIONS QUILLMARK_INSTALLED_HELPER_DIR="${_helper_dir}")

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds everything and runs every test.
+# Sets up a fresh Debian machine, builds everything, runs every test and builds and checks
+# the Debian package.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMARK_BUILD_DIR:-$top/build}
@@ -9,3 +10,5 @@ cmake --build "$build" -j"$(nproc)"
 cd "$build"
 QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 \
     ctest --output-on-failure -j"$(nproc)" --timeout 600
+# The Debian package from the same build, checked and run from an unpacked copy.
+"$top/tools/package.sh" "$build"

@@ -22,5 +22,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tarvenor.com/)
 # The dependencies are what the programs link, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress.cmake)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -22,7 +22,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 available=$(cmake --build "$build" --target help)
 # "... name" from make, "name: phony" from ninja.
 has_target() { grep -Eq "^(\.\.\. )?$1(:| |$)" <<<"$available"; }
-targets=(quillmark quillmark-encoder-sim quillmark-browser quillmark-packaging-files)
+targets=(quillmark quillmark-encoder-sim quillmark-browser)
 for t in "${targets[@]}"; do
     has_target "$t" || fail "the build has no target $t"
 done

@@ -50,7 +50,6 @@ int main(int argc, char* argv[]) {
     QtDialogs dialogs;
     TForm1 form1(dialogs);
     form1.FormCreate();
-    centreOnScreen(form1);
     form1.show();
 
     TAboutBox aboutBox(&form1);

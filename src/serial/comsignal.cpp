@@ -173,6 +173,15 @@ void TComSignal::UpdateControl() {
     palette.setColor(QPalette::Window, signalValue_ ? colorOn_ : colorOff_);
     control_->setAutoFillBackground(true);
     control_->setPalette(palette);
+    const QString& text = signalValue_ ? textOn_ : textOff_;
+    if (!text.isEmpty())
+        control_->setAccessibleDescription(text);
+}
+
+void TComSignal::SetStateTexts(const QString& on, const QString& off) {
+    textOn_ = on;
+    textOff_ = off;
+    UpdateControl();
 }
 
 void TComSignal::RefreshSignal() {

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 
 #include <chrono>
@@ -58,6 +59,9 @@ public:
     void SetSignal(TSignal s);
     [[nodiscard]] bool SignalValue() const;
     [[nodiscard]] std::string About() const;
+    // The state in words, given to the control as its accessible description with every
+    // change of colour, for those who cannot see the colour. Empty texts leave it alone.
+    void SetStateTexts(const QString& on, const QString& off);
 
     Handler<void(QObject* Sender)> OnSignal;
 
@@ -91,6 +95,8 @@ private:
     QPointer<QWidget> control_;
     QColor colorOff_{0, 128, 0};
     QColor colorOn_{0, 255, 0};
+    QString textOn_;
+    QString textOff_;
     std::chrono::milliseconds delay_{100};
     TSignal signal_ = siNone;
     bool signalValue_ = false;

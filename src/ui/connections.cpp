@@ -18,6 +18,16 @@ void TForm1::tie(Sender* sender, Signal signal, void (TForm1::*handler)()) {
             [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
 }
 
+// A menu command runs from the event loop once the call that chose it has returned: a
+// command that asks a question would otherwise hold that caller (an accessibility client's
+// "press" gets no reply while the box is open).
+void TForm1::tieMenu(QAction* item, void (TForm1::*handler)()) {
+    connect(
+        item, &QAction::triggered, this,
+        [this, handler] { guarded([this, handler] { (this->*handler)(); }); },
+        Qt::QueuedConnection);
+}
+
 // A check box reports changes from code too; the display routines suppress those.
 void TForm1::tieCheckBox(QCheckBox* box, void (TForm1::*handler)()) {
     connect(box, &QCheckBox::toggled, this, [this, handler] {
@@ -85,14 +95,13 @@ void TForm1::tieButtons() {
 }
 
 void TForm1::tieMenus() {
-    const auto chosen = &QAction::triggered;
-    tie(ui->Abrir1, chosen, &TForm1::Abrir1Click);
-    tie(ui->Guardar1, chosen, &TForm1::Guardar1Click);
-    tie(ui->Salir1, chosen, &TForm1::Salir1Click);
-    tie(ui->LeerEquipo1, chosen, &TForm1::LeerEquipo1Click);
-    tie(ui->InicializarProgramacin1, chosen, &TForm1::InicializarProgramacin1Click);
-    tie(ui->BorrarMemoriaEquipo1, chosen, &TForm1::BorrarMemoriaEquipo1Click);
-    tie(ui->Grabartodoelequipo1, chosen, &TForm1::Grabartodoelequipo1Click);
-    tie(ui->InformacinenLnea1, chosen, &TForm1::InformacinenLnea1Click);
-    tie(ui->Acercade1, chosen, &TForm1::Acercade1Click);
+    tieMenu(ui->Abrir1, &TForm1::Abrir1Click);
+    tieMenu(ui->Guardar1, &TForm1::Guardar1Click);
+    tieMenu(ui->Salir1, &TForm1::Salir1Click);
+    tieMenu(ui->LeerEquipo1, &TForm1::LeerEquipo1Click);
+    tieMenu(ui->InicializarProgramacin1, &TForm1::InicializarProgramacin1Click);
+    tieMenu(ui->BorrarMemoriaEquipo1, &TForm1::BorrarMemoriaEquipo1Click);
+    tieMenu(ui->Grabartodoelequipo1, &TForm1::Grabartodoelequipo1Click);
+    tieMenu(ui->InformacinenLnea1, &TForm1::InformacinenLnea1Click);
+    tieMenu(ui->Acercade1, &TForm1::Acercade1Click);
 }

@@ -1,10 +1,41 @@
 #include "control_adapters.h"
 
+#include <QApplication>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+
+namespace {
+
+class ListPopupStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// One style for every list, owned by the application; a widget never owns its style.
+QStyle* listPopupStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new ListPopupStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
+} // namespace
+
+DropDownComboBox::DropDownComboBox(QWidget* parent) : QComboBox(parent) {
+    setStyle(listPopupStyle());
+}
 
 void DropDownComboBox::showPopup() {
     emit dropDown();
@@ -15,6 +46,10 @@ void ClickLineEdit::mousePressEvent(QMouseEvent* event) {
     QLineEdit::mousePressEvent(event);
     if (event->button() == Qt::LeftButton)
         emit clicked();
+}
+
+void ClickLineEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
 }
 
 MemoEdit::MemoEdit(QWidget* parent) : QPlainTextEdit(parent) {

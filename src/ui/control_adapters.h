@@ -11,10 +11,12 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+// Drops down as a scrolling list of maxVisibleItems rows, whatever the style: styles such as
+// Fusion open a pick-only list as a menu of all its items, which for 256 items fills the screen.
 class DropDownComboBox : public QComboBox {
     Q_OBJECT
 public:
-    using QComboBox::QComboBox;
+    explicit DropDownComboBox(QWidget* parent = nullptr);
     void showPopup() override;
 
 signals:
@@ -32,6 +34,9 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Every click counts, the second of a double click too: it places the cursor like the
+    // first rather than selecting a word.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
 // A plain-text memo whose length counts a line break as two characters (CR LF), the way

@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include <exception>
 
 const QString TForm3::HomeAddress = QStringLiteral("www.tarvenor.com");
@@ -13,11 +15,24 @@ const QString TForm3::HomeAddress = QStringLiteral("www.tarvenor.com");
 TForm3::TForm3(QWidget* parent, BrowserFactory browserFactory)
     : QDialog(parent), ui(std::make_unique<Ui::TForm3>()), factory(std::move(browserFactory)) {
     ui->setupUi(this);
+    // A window of its own with the usual title-bar buttons, not a dialog's frame.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     // The form's size is the client area; the browser fills the placeholder it is put in.
     auto* layout = new QVBoxLayout(ui->WebBrowser1);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The bar stays whole; the page takes what is left.
+    setMinimumSize(ui->Button5->geometry().right() + 1, ui->WebBrowser1->y() + 1);
     setWindowTitle(HomeAddress);
+    centreWhenShown(*this);
     connectControls();
+}
+
+// The browser area follows the window's size; the bar keeps its place.
+void TForm3::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const int top = ui->WebBrowser1->y();
+    ui->WebBrowser1->setGeometry(0, top, width(), std::max(0, height() - top));
 }
 
 TForm3::~TForm3() = default;
@@ -58,7 +73,6 @@ void TForm3::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    centreOnScreen(*this);
     guarded([this] {
         ensureBrowser();
         FormActivate();

@@ -39,6 +39,14 @@ const char* const kPortNames[] = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"
 constexpr int kPortCount = 8;
 constexpr QSize kClientSize{417, 373};
 
+// The indicators' states in words, for those who cannot see their colour.
+const QString kIdleText = QStringLiteral("En reposo");
+const QString kSendingText = QStringLiteral("Transmitiendo");
+const QString kReceivingText = QStringLiteral("Recibiendo");
+const QString kWaitingText = QStringLiteral("Esperando respuesta");
+const QString kCorrectText = QStringLiteral("Correcto");
+const QString kFailedText = QStringLiteral("Fallo");
+
 void paint(QWidget* panel, const QColor& colour) {
     QPalette palette = panel->palette();
     palette.setColor(QPalette::Window, colour);
@@ -69,6 +77,7 @@ TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     showPictures();
     for (QWidget* panel : {ui->Panel3, ui->Panel4, ui->Panel5})
         paint(panel, clGreen);
+    describeStatus();
     ui->RTEdit->setMaxLength(quillmark::kRadioTextLength);
     createSerialLine();
     createTimers();
@@ -79,6 +88,7 @@ TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     // The window fits its controls: the client area below the menu bar, nothing to stretch.
     ui->centralwidget->setFixedSize(kClientSize);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    centreWhenShown(*this);
 }
 
 TForm1::~TForm1() = default;
@@ -146,6 +156,8 @@ void TForm1::createIndicators() {
     };
     ComSignal1 = make("ComSignal1", ui->Panel3, siTxChar);
     ComSignal2 = make("ComSignal2", ui->Panel4, siRxChar);
+    ComSignal1->SetStateTexts(kSendingText, kIdleText);
+    ComSignal2->SetStateTexts(kReceivingText, kIdleText);
 }
 
 void TForm1::createTimers() {
@@ -166,6 +178,21 @@ QColor TForm1::statusColour() const {
 
 void TForm1::setStatusColour(const QColor& colour) {
     paint(ui->Panel5, colour);
+    describeStatus();
+}
+
+// Dark green means both "nothing going on" and "waiting for the answer"; the words tell them
+// apart by the button lock, which lasts exactly as long as a transaction.
+void TForm1::describeStatus() {
+    const QColor colour = statusColour();
+    QString state = kIdleText;
+    if (buttonsLocked)
+        state = kWaitingText;
+    else if (colour == clLime)
+        state = kCorrectText;
+    else if (colour == clRed)
+        state = kFailedText;
+    ui->Panel5->setAccessibleDescription(state);
 }
 
 int TForm1::frameOf(const QComboBox* selector) const {
@@ -199,7 +226,8 @@ void TForm1::FormCreate() {
         ui->PTYBox->setCurrentIndex(0);
         ui->MS->setCurrentIndex(0);
         iniciaarxiu();
-        ui->InicializarProgramacin1->trigger();
+        // As if chosen from the menu, but now: the steps below build on it.
+        guarded([this] { InicializarProgramacin1Click(); });
         loadPortSetting();
         Comm1->SetActive(true);
     });

@@ -26,6 +26,7 @@ class VclTimer;
 class Dialogs;
 class TAboutBox;
 class TForm3;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -134,6 +135,7 @@ public:
 
 private:
     void setStatusColour(const QColor& colour);
+    void describeStatus();
     [[nodiscard]] int frameOf(const QComboBox* selector) const;
     void connectControls();
     void reportFailure();
@@ -149,6 +151,7 @@ private:
     template <typename Sender, typename Signal>
     void tie(Sender* sender, Signal signal, void (TForm1::*handler)());
     void tieCheckBox(QCheckBox* box, void (TForm1::*handler)());
+    void tieMenu(QAction* item, void (TForm1::*handler)());
     void tieMenus();
     void tieButtons();
     void tieEditors();
@@ -183,6 +186,8 @@ private:
     bool updatingControls = false;
     // "Leer Equipo" collects the reply here and commits it only when complete.
     std::array<std::uint8_t, 256> wholeReadStaging{};
+    // Between desactiva and activa: a transaction waits for its answer.
+    bool buttonsLocked = false;
     // A chained write that saw a failure answer ends red.
     bool chainFailed = false;
     // What the PS or RadioText field showed before its read emptied it, put back if the

@@ -1,5 +1,6 @@
 #include "shell.h"
 
+#include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -18,6 +19,54 @@ void centreOnScreen(QWidget& window) {
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
+}
+
+namespace {
+
+class CentreWhenShown : public QObject {
+public:
+    explicit CentreWhenShown(QWidget& window) : QObject(&window), window_(window) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &window_)
+            return false;
+        switch (event->type()) {
+        case QEvent::Show:
+            // Sent once the layout has sized the window and before it is mapped.
+            if (!event->spontaneous()) {
+                centreOnScreen(window_);
+                awaitingFrame_ = true;
+            }
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowActivate:
+            if (awaitingFrame_ && window_.frameGeometry() != window_.geometry()) {
+                awaitingFrame_ = false;
+                centreOnScreen(window_);
+            }
+            // By its first activation a window manager has framed the window, if there is one.
+            if (event->type() == QEvent::WindowActivate)
+                awaitingFrame_ = false;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    bool awaitingFrame_ = false;
+};
+
+} // namespace
+
+void centreWhenShown(QWidget& window) {
+    new CentreWhenShown(window); // a child of the window
 }
 
 namespace {

@@ -16,6 +16,9 @@ inline const QString kApplicationTitle = QStringLiteral("Quillmark 2.4");
 
 // The windows open centred on the screen, not over their owner.
 void centreOnScreen(QWidget& window);
+// Centres the window at each opening, once it has its final size (menu bar included), and
+// again when the window manager has put its frame around it, so that the frame is centred.
+void centreWhenShown(QWidget& window);
 
 class QtDialogs : public Dialogs {
 public:

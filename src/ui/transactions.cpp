@@ -248,4 +248,6 @@ void TForm1::setSendReadButtonsEnabled(bool enabled) {
          {ui->EnviaPI, ui->ReadPI, ui->EnviaPS, ui->ReadPS, ui->EnviaPTY, ui->ReadPTY, ui->EnviaAF,
           ui->ReadAF, ui->EnviaRT1, ui->ReadRT, ui->EnviaCONF, ui->ReadConf})
         button->setEnabled(enabled);
+    buttonsLocked = !enabled;
+    describeStatus();
 }

@@ -23,6 +23,9 @@ private slots:
     void buttonTexts_data();
     void buttonTexts();
     void tabOrder();
+    void normalFrameWithTitleBarButtons();
+    void browserFollowsWindowSize_data();
+    void browserFollowsWindowSize();
     void everyOpeningShowsHome_data();
     void everyOpeningShowsHome();
     void reactivationIsNoOpening();
@@ -172,6 +175,31 @@ void TestNavegador::tabOrder() {
             next = next->nextInFocusChain();
         QCOMPARE(next, expected[i + 1]);
     }
+}
+
+void TestNavegador::normalFrameWithTitleBarButtons() {
+    QCOMPARE(form->windowType(), Qt::Window);
+    const Qt::WindowFlags flags = form->windowFlags();
+    for (const Qt::WindowType button :
+         {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint, Qt::WindowCloseButtonHint})
+        QVERIFY(flags.testFlag(button));
+}
+
+void TestNavegador::browserFollowsWindowSize_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("larger") << QSize(1000, 700);
+    QTest::newRow("smaller") << QSize(700, 300);
+    QTest::newRow("as designed") << QSize(750, 634);
+}
+
+void TestNavegador::browserFollowsWindowSize() {
+    QFETCH(QSize, size);
+    open();
+    form->resize(size);
+    auto* placeholder = form->findChild<QWidget*>("WebBrowser1");
+    QTRY_COMPARE(placeholder->geometry(), QRect(0, 96, size.width(), size.height() - 96));
+    QTRY_COMPARE(log.lastWidget->geometry(), placeholder->rect());
+    QCOMPARE(form->findChild<QWidget*>("Button5")->geometry(), QRect(640, 62, 49, 25));
 }
 
 void TestNavegador::everyOpeningShowsHome_data() {

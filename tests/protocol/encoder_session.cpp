@@ -3,6 +3,7 @@
 #include "vcl_timer.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -41,6 +42,8 @@ void EncoderSession::select(const char* listName, int index) {
 
 void EncoderSession::trigger(const char* actionName) {
     control<QAction>(actionName)->trigger();
+    // A menu command runs from the event loop once the choice has returned.
+    QCoreApplication::sendPostedEvents(form_.get(), QEvent::MetaCall);
 }
 
 bool EncoderSession::buttonsUnlocked() const {

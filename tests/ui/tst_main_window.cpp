@@ -7,18 +7,24 @@
 #include "serial/comport.h"
 #include "vcl_timer.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 const QString kSpaces8(8, QLatin1Char(' '));
@@ -48,9 +54,14 @@ private slots:
     void deviceMapAfterStartup();
     void itemLists_data();
     void itemLists();
+    void dropDownShowsItsRows_data() { itemLists_data(); }
+    void dropDownShowsItsRows();
     void afItemsAroundHundred();
     void placement_data();
     void placement();
+    void centredWithMenuBarAndFrame();
+    void everyClickIntoPsRunsItsHandler();
+    void menuCommandRunsAfterTheChoiceReturns();
     void names_data();
     void names();
     void menus();
@@ -195,6 +206,37 @@ void TestMainWindow::itemLists() {
     QVERIFY(!box->isEditable());
 }
 
+// The rows the open drop-down really shows, each at its whole height (long items may be
+// cut at the right).
+static int visibleRows(QComboBox& box) {
+    const QAbstractItemView* view = box.view();
+    const QRect area = view->viewport()->rect();
+    int rows = 0;
+    for (int row = 0; row < box.count(); ++row) {
+        const QRect cell = view->visualRect(view->model()->index(row, box.modelColumn()));
+        if (cell.top() >= area.top() && cell.bottom() <= area.bottom())
+            ++rows;
+    }
+    return rows;
+}
+
+void TestMainWindow::dropDownShowsItsRows() {
+    QFETCH(QString, list);
+    QFETCH(int, count);
+    QFETCH(int, rows);
+    Window w;
+    w.form().show();
+    auto* page = w.control<QComboBox>(qPrintable(list))->parentWidget();
+    if (auto* planes = w.control<QTabWidget>("Planes"); planes->indexOf(page) >= 0)
+        planes->setCurrentWidget(page);
+    auto* box = w.control<QComboBox>(qPrintable(list));
+    box->setEnabled(true);
+    box->showPopup();
+    QTRY_VERIFY(box->view()->isVisible());
+    QCOMPARE(visibleRows(*box), std::min(count, rows));
+    box->hidePopup();
+}
+
 void TestMainWindow::afItemsAroundHundred() {
     Window w;
     auto* af = w.control<QComboBox>("AF7");
@@ -253,6 +295,50 @@ void TestMainWindow::placement() {
     QCOMPARE(w.form().centralWidget()->size(), QSize(417, 373));
     QCOMPARE(w.form().width(), 417);
     QCOMPARE(w.form().height(), 373 + w.form().menuBar()->height());
+}
+
+void TestMainWindow::centredWithMenuBarAndFrame() {
+    Window w;
+    w.form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form()));
+    const QRect screen = w.form().screen()->availableGeometry();
+    const QRect frame = w.form().frameGeometry();
+    QVERIFY(frame.height() > 373 + w.form().menuBar()->height() - 1);
+    QVERIFY2(qAbs(frame.center().x() - screen.center().x()) <= 1 &&
+                 qAbs(frame.center().y() - screen.center().y()) <= 1,
+             qPrintable(QString("frame centre %1,%2, screen centre %3,%4")
+                            .arg(frame.center().x())
+                            .arg(frame.center().y())
+                            .arg(screen.center().x())
+                            .arg(screen.center().y())));
+}
+
+// The second click of a double click is a click too: the field is cleared again.
+void TestMainWindow::everyClickIntoPsRunsItsHandler() {
+    Window w;
+    w.form().show();
+    w.control<QTabWidget>("Planes")->setCurrentIndex(1);
+    auto* ps = w.control<QLineEdit>("PS");
+    ps->setText("RADIO 1");
+    QTest::mouseClick(ps, Qt::LeftButton, {}, QPoint(10, 10));
+    QCOMPARE(ps->text(), QString());
+    QTest::keyClicks(ps, "POP");
+    QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(10, 10),
+                       ps->mapToGlobal(QPointF(10, 10)), Qt::LeftButton, Qt::LeftButton,
+                       Qt::NoModifier);
+    QApplication::sendEvent(ps, &second);
+    QCOMPARE(ps->text(), QString());
+    QVERIFY(!ps->hasSelectedText());
+}
+
+// A command that asks a question does not hold the caller that chose it.
+void TestMainWindow::menuCommandRunsAfterTheChoiceReturns() {
+    Window w;
+    w.dialogs().queueAnswer(Dialogs::Answer::No);
+    w.control<QAction>("Grabartodoelequipo1")->trigger();
+    QCOMPARE(w.dialogs().shown().size(), std::size_t{0});
+    QTRY_COMPARE(w.dialogs().count(ScriptedDialogs::Kind::Question), 1);
+    QVERIFY(w.dialogs().allAnswersUsed());
 }
 
 void TestMainWindow::names_data() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -39,6 +40,8 @@ void Window::dropDownAndPick(const char* list, int index) {
 
 void Window::trigger(const char* action) {
     control<QAction>(action)->trigger();
+    // A menu command runs from the event loop once the choice has returned.
+    QCoreApplication::sendPostedEvents(form_.get(), QEvent::MetaCall);
 }
 
 std::span<const std::uint8_t> Window::device(quillmark::Block block) const {

@@ -150,12 +150,16 @@ InOutError inOutErrorFromErrno(int err) {
 }
 
 void saveStationFile(const fs::path& path, std::span<const Byte, 256> deviceMap) {
+    saveFileAtomically(path, std::as_bytes(deviceMap));
+}
+
+void saveFileAtomically(const fs::path& path, std::span<const std::byte> content) {
     const fs::path target = resolveTarget(path);
     if (target.filename().empty())
         throw InOutError(kInvalidFilename, inOutErrorMessage(kInvalidFilename));
     const auto temp = createTempBeside(target);
     posix::UniqueFd& fd = temp->fd();
-    if (const int err = posix::writeAll(fd.get(), std::as_bytes(deviceMap)))
+    if (const int err = posix::writeAll(fd.get(), content))
         raise(err);
     keepExistingMode(target, fd.get());
     if (::fsync(fd.get()) != 0)

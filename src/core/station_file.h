@@ -25,6 +25,9 @@ inline constexpr std::size_t kStationFileSize = 256;
 // over the target; a failure raises InOutError and leaves an existing file intact.
 void saveStationFile(const std::filesystem::path& path, std::span<const Byte, 256> deviceMap);
 
+// The same for any content (station files in other forms).
+void saveFileAtomically(const std::filesystem::path& path, std::span<const std::byte> content);
+
 // Reads at most 256 bytes into deviceMap from address 0; addresses past a short file's end
 // keep their values. Needs read access only. Returns the number of bytes read.
 std::size_t openStationFile(const std::filesystem::path& path, std::span<Byte, 256> deviceMap);

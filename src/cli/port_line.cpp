@@ -1,0 +1,73 @@
+#include "port_line.h"
+
+#include "serial/comport.h"
+
+#include <charconv>
+#include <sys/stat.h>
+
+namespace quillmark::cli {
+
+namespace {
+
+// The component's own text for a read that ran out of time.
+constexpr const char* kTimeoutText = "Timeout";
+
+} // namespace
+
+template <typename F> auto PortLine::guarded(F&& step) {
+    try {
+        return step();
+    } catch (const EComError& e) {
+        throw protocol::CommunicationError(e.what());
+    } catch (const EAbort&) {
+        throw protocol::CommunicationError("operation aborted");
+    }
+}
+
+PortLine::PortLine(std::string name) : name_(std::move(name)), port_(std::make_unique<TComPort>()) {
+    port_->SetDeviceName(name_);
+    port_->SetBaudRate(br2400);
+    port_->SetDataBits(db8);
+    port_->SetParity(paNone);
+    port_->SetStopBits(sb1);
+    port_->Timeouts().SetReadConstant(protocol::kReplyByteTimeout);
+    guarded([this] { port_->Open(); });
+}
+
+PortLine::~PortLine() = default;
+
+void PortLine::discardInput() {
+    guarded([this] { port_->ResetDevice(); });
+}
+
+void PortLine::write(std::span<const Byte> bytes) {
+    guarded([&] { (void)port_->Write(bytes.data(), static_cast<int>(bytes.size()), false); });
+}
+
+std::optional<Byte> PortLine::readByte(std::chrono::milliseconds wait) {
+    return guarded([&]() -> std::optional<Byte> {
+        if (port_->Timeouts().ReadConstant() != wait)
+            port_->Timeouts().SetReadConstant(wait);
+        try {
+            return port_->ReadByte();
+        } catch (const EComError& e) {
+            if (e.ErrorCode == 0 && std::string_view(e.what()) == kTimeoutText)
+                return std::nullopt;
+            throw;
+        }
+    });
+}
+
+bool looksLikePort(const std::string& operand) {
+    if (operand.size() > 3 && operand.starts_with("COM") && operand[3] != '0') {
+        int n = 0;
+        const char* end = operand.data() + operand.size();
+        const auto [ptr, ec] = std::from_chars(operand.data() + 3, end, n);
+        if (ec == std::errc{} && ptr == end && n >= 1 && n <= 255)
+            return true;
+    }
+    struct stat st {};
+    return ::stat(operand.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+} // namespace quillmark::cli

@@ -1,0 +1,71 @@
+#include "station_diff.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace quillmark::cli {
+
+namespace {
+
+using ojson = nlohmann::ordered_json;
+using Flat = std::vector<std::pair<std::string, std::string>>;
+
+// AF lists compare as one field: a list that grew or shrank is one change, not one per entry.
+bool isWholeField(const std::string& key) {
+    return key == "af" || key == "af_unused";
+}
+
+void flatten(const ojson& v, const std::string& path, const std::string& key, Flat& out) {
+    if (v.is_object()) {
+        for (const auto& item : v.items())
+            flatten(item.value(), path.empty() ? item.key() : path + "." + item.key(), item.key(),
+                    out);
+    } else if (v.is_array() && !isWholeField(key)) {
+        for (std::size_t i = 0; i < v.size(); ++i)
+            flatten(v[i], path + "[" + std::to_string(i) + "]", key, out);
+    } else {
+        out.emplace_back(path, v.dump());
+    }
+}
+
+// Paths of both sides in document order: one side's extra fields follow the field before them.
+std::vector<std::string> unitedPaths(const Flat& left, const Flat& right) {
+    std::vector<std::string> paths;
+    for (const auto& entry : left)
+        paths.push_back(entry.first);
+    auto insertAt = paths.begin();
+    for (const auto& [path, value] : right) {
+        const auto found = std::find(paths.begin(), paths.end(), path);
+        if (found != paths.end())
+            insertAt = found + 1;
+        else
+            insertAt = paths.insert(insertAt, path) + 1;
+    }
+    return paths;
+}
+
+} // namespace
+
+std::vector<std::string> stationDifferences(const DeviceBytes& a, const DeviceBytes& b) {
+    Flat left;
+    Flat right;
+    flatten(stationToJson(a), "", "", left);
+    flatten(stationToJson(b), "", "", right);
+    const std::map<std::string, std::string> leftByPath(left.begin(), left.end());
+    const std::map<std::string, std::string> rightByPath(right.begin(), right.end());
+    const auto valueIn = [](const std::map<std::string, std::string>& side, const std::string& p) {
+        const auto it = side.find(p);
+        return it == side.end() ? std::string("(absent)") : it->second;
+    };
+    std::vector<std::string> lines;
+    for (const std::string& path : unitedPaths(left, right)) {
+        const std::string before = valueIn(leftByPath, path);
+        const std::string after = valueIn(rightByPath, path);
+        if (before != after)
+            lines.push_back(path + ": " + before + " -> " + after);
+    }
+    return lines;
+}
+
+} // namespace quillmark::cli

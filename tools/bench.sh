@@ -11,7 +11,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BENCH=ON >/d
 # Only the benchmarks and what they need, not the whole tree.
 available="$(cmake --build "$build" --target help | sed -n 's/^\.\.\. \(bench_[a-z_]*\).*/\1/p')"
 targets=()
-for t in bench_serial bench_startup bench_protocol; do
+for t in bench_serial bench_startup bench_protocol bench_cli; do
     grep -qx "$t" <<<"$available" && targets+=("$t")
 done
 cmake --build "$build" -j"${BENCH_JOBS:-2}" --target "${targets[@]}"
@@ -35,4 +35,5 @@ run "$build/bench/startup/bench_startup"
 if [ -x "$build/bench/protocol/bench_protocol" ]; then
     QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" run "$build/bench/protocol/bench_protocol"
 fi
+run "$build/bench/cli/bench_cli"
 exit $status

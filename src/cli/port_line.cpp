@@ -14,13 +14,13 @@ constexpr const char* kTimeoutText = "Timeout";
 
 } // namespace
 
-template <typename F> auto PortLine::guarded(F&& step) {
+template <typename F> auto PortLine::guarded(F&& step, const char* doing) {
     try {
         return step();
     } catch (const EComError& e) {
-        throw protocol::CommunicationError(e.what());
+        throw protocol::CommunicationError(std::string(doing) + ": " + e.what());
     } catch (const EAbort&) {
-        throw protocol::CommunicationError("operation aborted");
+        throw protocol::CommunicationError(std::string(doing) + ": operation aborted");
     }
 }
 
@@ -31,17 +31,18 @@ PortLine::PortLine(std::string name) : name_(std::move(name)), port_(std::make_u
     port_->SetParity(paNone);
     port_->SetStopBits(sb1);
     port_->Timeouts().SetReadConstant(protocol::kReplyByteTimeout);
-    guarded([this] { port_->Open(); });
+    guarded([this] { port_->Open(); }, "cannot open the port");
 }
 
 PortLine::~PortLine() = default;
 
 void PortLine::discardInput() {
-    guarded([this] { port_->ResetDevice(); });
+    guarded([this] { port_->ResetDevice(); }, "the line failed");
 }
 
 void PortLine::write(std::span<const Byte> bytes) {
-    guarded([&] { (void)port_->Write(bytes.data(), static_cast<int>(bytes.size()), false); });
+    guarded([&] { (void)port_->Write(bytes.data(), static_cast<int>(bytes.size()), false); },
+            "the line failed");
 }
 
 std::optional<Byte> PortLine::readByte(std::chrono::milliseconds wait) {
@@ -55,7 +56,7 @@ std::optional<Byte> PortLine::readByte(std::chrono::milliseconds wait) {
                 return std::nullopt;
             throw;
         }
-    });
+    }, "the line failed");
 }
 
 bool looksLikePort(const std::string& operand) {

@@ -25,7 +25,7 @@ public:
     [[nodiscard]] std::optional<Byte> readByte(std::chrono::milliseconds wait) override;
 
 private:
-    template <typename F> auto guarded(F&& step);
+    template <typename F> auto guarded(F&& step, const char* doing);
 
     std::string name_;
     std::unique_ptr<TComPort> port_;

@@ -1,16 +1,17 @@
-// `ports`: the names the program can open. COM1 to COM8 are its list; any other COMn entry
-// of the config folder works too.
+// `ports`: the names the program can open (COM1 to COM8 are its list; any other COMn entry
+// of the config folder works too), then the serial devices this machine has.
 
 #include "commands.h"
 #include "failures.h"
 
 #include "core/port_setting.h"
+#include "ports/diagnosis.h"
+#include "ports/port_entries.h"
+#include "ports/serial_devices.h"
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
-#include <fstream>
-#include <map>
+#include <set>
 
 namespace quillmark::cli {
 
@@ -20,66 +21,120 @@ namespace {
 
 constexpr int kListedPorts = 8;
 
-struct PortEntry {
-    std::string name;
-    std::string target; // what the name opens
-    bool available = false;
+using ports::PortState;
+
+std::string stateWord(PortState state) {
+    switch (state) {
+    case PortState::Free:
+        return "free";
+    case PortState::Busy:
+        return "busy";
+    case PortState::NoPermission:
+        return "no permission";
+    case PortState::Missing:
+        return "not connected";
+    case PortState::Failed:
+        break;
+    }
+    return "error";
+}
+
+std::string kindWord(ports::PortEntry::Kind kind) {
+    switch (kind) {
+    case ports::PortEntry::Kind::Default:
+        return "default";
+    case ports::PortEntry::Kind::Link:
+        return "link";
+    case ports::PortEntry::Kind::Network:
+        return "network";
+    case ports::PortEntry::Kind::Other:
+        break;
+    }
+    return "other";
+}
+
+struct Listing {
+    struct Port {
+        std::string name;
+        ports::PortEntry entry;
+        std::string state;
+    };
+    std::vector<Port> ports;
+    std::vector<ports::SerialDevice> devices;
+    bool devicesKnown = false;
 };
 
-int comNumber(const std::string& name) {
-    if (name.size() < 4 || !name.starts_with("COM") || name[3] == '0')
-        return 0;
-    int n = 0;
-    const char* end = name.data() + name.size();
-    const auto [ptr, ec] = std::from_chars(name.data() + 3, end, n);
-    return ec == std::errc{} && ptr == end && n >= 1 && n <= 255 ? n : 0;
-}
-
-PortEntry describeEntry(int n) {
-    PortEntry e{"COM" + std::to_string(n), "/dev/ttyS" + std::to_string(n - 1)};
-    const fs::path entry = configDirectory() / e.name;
-    std::error_code ec;
-    const auto status = fs::symlink_status(entry, ec);
-    if (!ec && fs::is_symlink(status)) {
-        e.target = fs::read_symlink(entry, ec).string();
-    } else if (!ec && fs::is_regular_file(status)) {
-        // A network entry: its first line is the address.
-        std::ifstream in(entry);
-        std::getline(in, e.target);
-        e.available = !e.target.empty();
-        return e;
+Listing list() {
+    Listing l;
+    ports::DiagnosisContext context;
+    try {
+        l.devices = ports::discoverSerialDevices(*ports::systemTtyEnumerator());
+        l.devicesKnown = true;
+    } catch (const std::runtime_error&) {
+        // Without udev the COMn entries still list; devices stay unknown.
     }
-    e.available = fs::exists(entry, ec) || (!fs::is_symlink(status) && fs::exists(e.target, ec));
-    return e;
+    context.devices = l.devices;
+    context.devicesKnown = l.devicesKnown;
+    const fs::path dir = configDirectory();
+    std::set<int> numbers;
+    for (int n = 1; n <= kListedPorts; ++n)
+        numbers.insert(n);
+    std::error_code ec;
+    for (const auto& item : fs::directory_iterator(dir, ec))
+        if (const auto n = ports::comNumber(item.path().filename().string()))
+            numbers.insert(*n);
+    for (const int n : numbers) {
+        const std::string name = "COM" + std::to_string(n);
+        ports::PortEntry entry = ports::readPortEntry(dir, n);
+        const std::string state =
+            entry.kind == ports::PortEntry::Kind::Network
+                ? "network"
+                : stateWord(ports::probePort(ports::resolvePortPath(dir, name), context).state);
+        l.ports.push_back({name, std::move(entry), state});
+    }
+    return l;
 }
 
-std::vector<PortEntry> entries() {
-    std::map<int, PortEntry> byNumber;
-    for (int n = 1; n <= kListedPorts; ++n)
-        byNumber[n] = describeEntry(n);
-    std::error_code ec;
-    for (const auto& item : fs::directory_iterator(configDirectory(), ec))
-        if (const int n = comNumber(item.path().filename().string()))
-            byNumber[n] = describeEntry(n);
-    std::vector<PortEntry> list;
-    for (auto& [n, e] : byNumber)
-        list.push_back(std::move(e));
-    return list;
+void printJson(const Listing& l, std::ostream& out) {
+    nlohmann::ordered_json doc;
+    doc["ports"] = nlohmann::ordered_json::array();
+    for (const auto& p : l.ports)
+        doc["ports"].push_back({{"port", p.name},
+                                {"kind", kindWord(p.entry.kind)},
+                                {"target", p.entry.target},
+                                {"state", p.state}});
+    if (l.devicesKnown) {
+        doc["devices"] = nlohmann::ordered_json::array();
+        for (const auto& d : l.devices)
+            doc["devices"].push_back({{"node", d.node},
+                                      {"stable_name", d.stableName},
+                                      {"label", d.label()},
+                                      {"serial_number", d.serialNumber}});
+    } else {
+        doc["devices"] = nullptr;
+    }
+    out << doc.dump(2) << '\n';
+}
+
+void printText(const Listing& l, std::ostream& out) {
+    for (const auto& p : l.ports)
+        out << p.name << '\t' << p.entry.target << '\t' << p.state << '\n';
+    if (!l.devicesKnown) {
+        out << "devices: unknown (udev cannot be reached)\n";
+        return;
+    }
+    for (const auto& d : l.devices)
+        out << d.preferredName() << '\t' << d.label() << '\n';
 }
 
 } // namespace
 
 int portsCommand(bool json, std::ostream& out) {
-    const auto list = entries();
-    if (json) {
-        nlohmann::ordered_json doc = nlohmann::ordered_json::array();
-        for (const PortEntry& e : list)
-            doc.push_back({{"port", e.name}, {"target", e.target}, {"available", e.available}});
-        out << doc.dump(2) << '\n';
-        return kExitOk;
-    }
-    for (const PortEntry& e : list)
-        out << e.name << '\t' << e.target << (e.available ? "" : "\t(not present)") << '\n';
+    const Listing l = list();
+    if (json)
+        printJson(l, out);
+    else
+        printText(l, out);
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace quillmark::cli {
@@ -34,13 +35,20 @@ std::vector<std::string> unitedPaths(const Flat& left, const Flat& right) {
     std::vector<std::string> paths;
     for (const auto& entry : left)
         paths.push_back(entry.first);
+    std::set<std::string> inRight;
+    for (const auto& entry : right)
+        inRight.insert(entry.first);
     auto insertAt = paths.begin();
     for (const auto& [path, value] : right) {
         const auto found = std::find(paths.begin(), paths.end(), path);
-        if (found != paths.end())
+        if (found != paths.end()) {
             insertAt = found + 1;
-        else
-            insertAt = paths.insert(insertAt, path) + 1;
+            continue;
+        }
+        // After the fields only the left side has, so a replaced field reads old, then new.
+        while (insertAt != paths.end() && !inRight.count(*insertAt))
+            ++insertAt;
+        insertAt = paths.insert(insertAt, path) + 1;
     }
     return paths;
 }

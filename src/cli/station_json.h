@@ -2,7 +2,8 @@
 
 // The station as reviewable JSON ("format": "quillmark-station", "version": 1). Every one of
 // the 256 bytes is kept: values the program's lists do not know stay as raw numbers, so
-// that importing an export gives the same bytes back. The layout is in docs/station-json.md.
+// that importing an export gives the same bytes back. The layout is documented in the man
+// page (quillmark-cli.1, JSON FORM) and the README.
 
 #include "core/station_image.h"
 

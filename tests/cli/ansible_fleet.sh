@@ -14,7 +14,9 @@ cleanup() {
 trap cleanup EXIT
 
 export HOME=$work XDG_CONFIG_HOME=$work/config ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0
-export ANSIBLE_LOCAL_TEMP=$work/ansible-tmp ANSIBLE_HOME=$work/ansible ANSIBLE_CONFIG=/dev/null
+# A config of our own, so that none of the machine's applies.
+printf "[defaults]\n" >"$work/ansible.cfg"
+export ANSIBLE_LOCAL_TEMP=$work/ansible-tmp ANSIBLE_HOME=$work/ansible ANSIBLE_CONFIG=$work/ansible.cfg
 export LC_ALL=C.UTF-8
 ports=(COM1 COM2 COM3)
 for port in "${ports[@]}"; do

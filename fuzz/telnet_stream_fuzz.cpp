@@ -1,0 +1,97 @@
+// A Telnet/RFC 2217 stream built from the input: data (0xFF among it) mixed with option
+// negotiation, subnegotiations and two-byte commands, fed to the client in pieces whose
+// sizes also come from the input. The data bytes that come out are exactly those that
+// went in; answers are whole three-byte negotiations; raw input never crashes the parser.
+
+#include "remote/telnet_stream.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using quillmark::remote::ByteVector;
+using quillmark::remote::TelnetStream;
+namespace telnet = quillmark::remote::telnet;
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+class Input {
+public:
+    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    [[nodiscard]] bool empty() const { return at_ >= size_; }
+    std::uint8_t next() { return at_ < size_ ? data_[at_++] : 0; }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+// Returns the stream; `expected` gets its data bytes, `negotiations` counts option commands.
+ByteVector buildStream(Input& in, ByteVector& expected, std::size_t& negotiations) {
+    ByteVector stream;
+    for (int segments = 0; !in.empty() && segments < 64; ++segments) {
+        const std::uint8_t kind = in.next() % 4;
+        const std::size_t length = in.next() % 24;
+        if (kind == 0) {
+            for (std::size_t i = 0; i < length; ++i)
+                expected.push_back(in.next());
+            TelnetStream::escape(expected.data() + expected.size() - length, length, stream);
+        } else if (kind == 1) {
+            stream.insert(
+                stream.end(),
+                {telnet::IAC, static_cast<std::uint8_t>(telnet::WILL + in.next() % 4), in.next()});
+            ++negotiations;
+        } else if (kind == 2) {
+            ByteVector payload;
+            for (std::size_t i = 0; i < length; ++i)
+                payload.push_back(in.next());
+            const std::uint8_t option = in.next() % 2 == 0 ? telnet::COM_PORT_OPTION : in.next();
+            stream.insert(stream.end(), {telnet::IAC, telnet::SB, option});
+            TelnetStream::escape(payload.data(), payload.size(), stream);
+            stream.insert(stream.end(), {telnet::IAC, telnet::SE});
+        } else {
+            // NOP, data mark, go-ahead and the like: two bytes, no data.
+            const std::uint8_t command = static_cast<std::uint8_t>(telnet::SE + 1 + in.next() % 9);
+            stream.insert(stream.end(), {telnet::IAC, command});
+        }
+    }
+    return stream;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    {
+        TelnetStream raw;
+        ByteVector out, replies;
+        raw.receive(data, size, out, replies);
+        check(out.size() <= size && replies.size() % 3 == 0);
+    }
+    Input in(data, size);
+    ByteVector expected;
+    std::size_t negotiations = 0;
+    const ByteVector stream = buildStream(in, expected, negotiations);
+
+    TelnetStream client;
+    const ByteVector greeting = client.greeting();
+    check(greeting.size() % 3 == 0);
+    ByteVector out, replies;
+    std::size_t at = 0;
+    while (at < stream.size()) {
+        const std::size_t piece = in.empty() ? stream.size() - at : 1 + in.next() % 8;
+        const std::size_t n = piece < stream.size() - at ? piece : stream.size() - at;
+        client.receive(stream.data() + at, n, out, replies);
+        at += n;
+    }
+    check(out == expected);
+    check(replies.size() % 3 == 0 && replies.size() <= 3 * negotiations);
+    for (std::size_t i = 0; i < replies.size(); i += 3)
+        check(replies[i] == telnet::IAC && replies[i + 1] >= telnet::WILL);
+    return 0;
+}

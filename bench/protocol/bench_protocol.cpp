@@ -6,6 +6,7 @@
 
 #include "dialogs.h"
 #include "pty_encoder.h"
+#include "ser2net_server.h"
 #include "vcl_timer.h"
 
 #include <QApplication>
@@ -18,6 +19,8 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -89,14 +92,30 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // bench_protocol [rounds] [tcp|rfc2217 [chardelay]]: the encoder behind ser2net on
+    // loopback, by default with the server's character delay off.
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    const std::string bridge = argc > 2 ? argv[2] : "";
+    const bool charDelay = argc > 3 && std::string(argv[3]) == "chardelay";
 
     TempConfig config;
     quillmark::sim::PtyEncoderOptions options;
     options.paced = true;
     quillmark::sim::PtyEncoder encoder(options);
     encoder.start();
-    encoder.linkAs(config.configDir().toStdString(), "COM1");
+    std::unique_ptr<quillmark::testing::Ser2NetServer> server;
+    if (bridge.empty()) {
+        encoder.linkAs(config.configDir().toStdString(), "COM1");
+    } else {
+        using Mode = quillmark::testing::Ser2NetServer::Mode;
+        server = std::make_unique<quillmark::testing::Ser2NetServer>(
+            encoder.slavePath(), bridge == "tcp" ? Mode::RawTcp : Mode::Rfc2217,
+            bridge == "tcp" ? "2400n81" : "9600n81");
+        if (!charDelay)
+            server->setOption("chardelay", "false");
+        server->start();
+        server->writeEntry(config.configDir().toStdString(), "COM1");
+    }
     BenchDialogs dialogs;
     TForm1 form(dialogs);
     form.FormCreate();

@@ -15,7 +15,7 @@ namespace quillmark::remote {
 
 namespace telnet {
 constexpr std::uint8_t SE = 240, SB = 250, WILL = 251, WONT = 252, DO = 253, DONT = 254, IAC = 255;
-constexpr std::uint8_t BINARY = 0, ECHO = 1, SGA = 3, COM_PORT_OPTION = 44;
+constexpr std::uint8_t BINARY = 0, ECHO_OPTION = 1, SGA = 3, COM_PORT_OPTION = 44;
 } // namespace telnet
 
 // RFC 2217 commands, client to server; the server answers each with code + 100.

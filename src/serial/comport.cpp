@@ -140,7 +140,9 @@ void TCustomComPort::restorePriorityClass() {
 
 void TCustomComPort::CheckResult(OsResult result) const {
     if (!result.ok())
-        RaiseError(result.code, quillmark::serial::systemErrorText(result.code));
+        RaiseError(result.code, result.message.empty()
+                                    ? quillmark::serial::systemErrorText(result.code)
+                                    : result.message);
 }
 
 void TCustomComPort::RaiseError(int code, const std::string& message) const {

@@ -14,7 +14,8 @@
 namespace quillmark::serial {
 
 struct OsResult {
-    int code = 0; // errno, 0 when the call succeeded
+    int code = 0;        // errno, 0 when the call succeeded
+    std::string message; // the error's text when the errno text would not say enough
     [[nodiscard]] bool ok() const { return code == 0; }
 };
 

@@ -1,6 +1,9 @@
 // Which backend stands behind a device name.
 
+#include "serial/serial_platform_net.h"
 #include "serial/serial_tty.h"
+
+#include "remote/endpoint.h"
 
 #include <cerrno>
 #include <utility>
@@ -14,8 +17,16 @@ PlatformPortFactory& installedFactory() {
     return factory;
 }
 
-// The one place that picks a backend for a device name.
-[[nodiscard]] std::unique_ptr<PlatformPort> defaultPlatformPort(const std::string& /*deviceName*/) {
+// The one place that picks a backend for a device name. A regular file in the config
+// folder names a device server (a malformed one is reported by that backend's open).
+[[nodiscard]] std::unique_ptr<PlatformPort> defaultPlatformPort(const std::string& deviceName) {
+    using Kind = remote::EntryContent::Kind;
+    const std::string path = resolveDeviceName(deviceName);
+    if (path != deviceName) {
+        const Kind kind = remote::readEntry(path).kind;
+        if (kind == Kind::Endpoint || kind == Kind::Invalid)
+            return std::make_unique<NetworkPort>();
+    }
     return std::make_unique<TtyPort>();
 }
 

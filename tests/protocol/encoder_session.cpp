@@ -18,7 +18,18 @@ EncoderSession::EncoderSession(SessionOptions options) {
     encoderOptions.memory = options.memory;
     encoder_ = std::make_unique<quillmark::sim::PtyEncoder>(encoderOptions);
     encoder_->start();
-    encoder_->linkAs(config_.configDir().toStdString(), "COM1");
+    const QByteArray fromEnvironment = qgetenv("QUILLMARK_TEST_BRIDGE");
+    if (!options.bridge && !fromEnvironment.isEmpty())
+        options.bridge = fromEnvironment == "tcp" ? SessionOptions::Bridge::RawTcp
+                                                  : SessionOptions::Bridge::Rfc2217;
+    if (options.bridge) {
+        bridge_ = std::make_unique<quillmark::testing::Ser2NetServer>(encoder_->slavePath(),
+                                                                      *options.bridge);
+        bridge_->start();
+        bridge_->writeEntry(config_.configDir().toStdString(), "COM1");
+    } else {
+        encoder_->linkAs(config_.configDir().toStdString(), "COM1");
+    }
     form_ = std::make_unique<TForm1>(dialogs_);
     form_->FormCreate();
     form_->timer1().setInterval(options.timer1);
@@ -29,6 +40,7 @@ EncoderSession::EncoderSession(SessionOptions options) {
 EncoderSession::~EncoderSession() {
     // The window (and its port) goes before the encoder behind it.
     form_.reset();
+    bridge_.reset();
     encoder_.reset();
 }
 

@@ -5,6 +5,7 @@
 #include "temp_config.h"
 
 #include "pty_encoder.h"
+#include "ser2net_server.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -21,7 +22,11 @@ using Bytes = std::vector<std::uint8_t>;
 using Memory = std::array<std::uint8_t, 256>;
 
 struct SessionOptions {
+    using Bridge = quillmark::testing::Ser2NetServer::Mode;
     bool paced = false;
+    // Through ser2net on loopback, COM1 an endpoint entry. Unset: the environment's
+    // QUILLMARK_TEST_BRIDGE (tcp or rfc2217) decides, else COM1 links to the pty.
+    std::optional<Bridge> bridge;
     std::optional<Memory> memory;
     std::chrono::milliseconds timer1{400};
     std::chrono::milliseconds timer2{300};
@@ -29,6 +34,14 @@ struct SessionOptions {
 
     SessionOptions& withMemory(const Memory& m) {
         memory = m;
+        return *this;
+    }
+    SessionOptions& through(Bridge b) {
+        bridge = b;
+        return *this;
+    }
+    SessionOptions& withPacing() {
+        paced = true;
         return *this;
     }
     SessionOptions& withTimer1(std::chrono::milliseconds t) {
@@ -56,6 +69,8 @@ public:
     [[nodiscard]] TForm1& form() { return *form_; }
     [[nodiscard]] quillmark::sim::PtyEncoder& encoder() { return *encoder_; }
     [[nodiscard]] ScriptedDialogs& dialogs() { return dialogs_; }
+    // The ser2net in between, or null.
+    [[nodiscard]] quillmark::testing::Ser2NetServer* bridge() { return bridge_.get(); }
 
     template <typename T> [[nodiscard]] T* control(const char* name) const;
     void click(const char* buttonName);
@@ -81,6 +96,7 @@ public:
 private:
     TempConfig config_;
     std::unique_ptr<quillmark::sim::PtyEncoder> encoder_;
+    std::unique_ptr<quillmark::testing::Ser2NetServer> bridge_;
     ScriptedDialogs dialogs_;
     std::unique_ptr<TForm1> form_;
 };

@@ -76,6 +76,10 @@ bool Ser2NetServer::installed() {
     return ::access(kProgram, X_OK) == 0;
 }
 
+void Ser2NetServer::setOption(const std::string& name, const std::string& value) {
+    options_ += "    " + name + ": " + value + "\n";
+}
+
 std::string Ser2NetServer::entry() const {
     return std::string(mode_ == Mode::Rfc2217 ? "rfc2217" : "tcp") +
            "://127.0.0.1:" + std::to_string(port_);
@@ -104,7 +108,8 @@ void Ser2NetServer::start() {
                               << "127.0.0.1," << port_ << "\n"
                               << "  connector: serialdev," << device_ << "," << lineSettings_
                               << ",local\n"
-                              << "  options:\n    kickolduser: true\n";
+                              << "  options:\n    kickolduser: true\n"
+                              << options_;
         const std::string log = (workDir_ / "ser2net.log").string();
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -137,6 +142,15 @@ void Ser2NetServer::start() {
         stop();
     }
     throw std::runtime_error("ser2net does not listen");
+}
+
+void Ser2NetServer::kill() {
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
 }
 
 void Ser2NetServer::stop() {

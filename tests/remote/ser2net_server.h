@@ -21,10 +21,14 @@ public:
     Ser2NetServer& operator=(const Ser2NetServer&) = delete;
 
     [[nodiscard]] static bool installed();
+    // A connection option for the next start, e.g. ("chardelay", "false").
+    void setOption(const std::string& name, const std::string& value);
     // Starts on a free port and waits until it listens; throws std::runtime_error.
     void start();
     // SIGTERM, then waits for the process.
     void stop();
+    // SIGKILL: the connections end at once.
+    void kill();
 
     [[nodiscard]] std::uint16_t port() const { return port_; }
     // The port entry's first line, e.g. "rfc2217://127.0.0.1:40123".
@@ -38,6 +42,7 @@ private:
     std::string device_;
     Mode mode_;
     std::string lineSettings_;
+    std::string options_;
     std::filesystem::path workDir_;
     std::uint16_t port_ = 0;
     pid_t pid_ = -1;

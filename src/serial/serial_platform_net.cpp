@@ -1,0 +1,182 @@
+#include "serial/serial_platform_net.h"
+
+#include "remote/endpoint.h"
+
+#include <cerrno>
+#include <optional>
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace quillmark::serial {
+
+namespace {
+
+[[nodiscard]] int remainingMs(Deadline deadline) {
+    if (!deadline)
+        return -1;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return 0;
+    return left.count() > 1'000'000'000 ? 1'000'000'000 : static_cast<int>(left.count());
+}
+
+// RFC 2217 SET-CONTROL values: outbound and inbound flow control, DTR, RTS.
+[[nodiscard]] std::vector<std::uint8_t> controlsOf(const LineSettings& s) {
+    using Rts = LineSettings::Rts;
+    using Dtr = LineSettings::Dtr;
+    const bool xonOut = s.xonXoff && s.xonXoff->output;
+    const bool xonIn = s.xonXoff && s.xonXoff->input;
+    std::vector<std::uint8_t> controls;
+    controls.push_back(s.outputCtsFlow ? 3 : xonOut ? 2 : 1);
+    controls.push_back(s.rts == Rts::Handshake ? 16 : xonIn ? 15 : 14);
+    if (s.dtr == Dtr::Enable || s.dtr == Dtr::Disable)
+        controls.push_back(s.dtr == Dtr::Enable ? 8 : 9);
+    if (s.rts == Rts::Enable || s.rts == Rts::Disable)
+        controls.push_back(s.rts == Rts::Enable ? 11 : 12);
+    return controls;
+}
+
+[[nodiscard]] std::optional<remote::RemoteSettings> remoteSettingsOf(const LineSettings& s) {
+    remote::RemoteSettings r;
+    if (s.unsupportedOption || (s.baudRate && *s.baudRate <= 0) ||
+        (s.dataBits && (*s.dataBits < 5 || *s.dataBits > 8)))
+        return std::nullopt;
+    if (s.baudRate)
+        r.baudRate = static_cast<std::uint32_t>(*s.baudRate);
+    if (s.dataBits)
+        r.dataSize = static_cast<std::uint8_t>(*s.dataBits);
+    if (s.parity)
+        r.parity = static_cast<std::uint8_t>(static_cast<int>(*s.parity) + 1);
+    if (s.stopBitsTimesTwo) {
+        switch (*s.stopBitsTimesTwo) {
+        case 2:
+            r.stopSize = 1;
+            break;
+        case 3:
+            r.stopSize = 3;
+            break;
+        case 4:
+            r.stopSize = 2;
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    r.controls = controlsOf(s);
+    return r;
+}
+
+} // namespace
+
+std::string connectFailureText(const std::string& address, int code, const std::string& reason) {
+    return "No se puede conectar con " + address + ": " +
+           (reason.empty() ? systemErrorText(code) : reason);
+}
+
+NetworkPort::~NetworkPort() {
+    NetworkPort::close();
+}
+
+OsResult NetworkPort::open(const std::string& path) {
+    const auto entry = remote::readEntry(path);
+    if (entry.kind != remote::EntryContent::Kind::Endpoint)
+        return OsResult{EINVAL, path + ": la primera línea debe ser tcp://HOST:PUERTO o "
+                                       "rfc2217://HOST:PUERTO"};
+    const auto failure = link_.open(*entry.endpoint);
+    if (!failure.failed())
+        return {};
+    // A name that does not resolve has no errno of its own.
+    const int code = failure.code != 0 ? failure.code : EHOSTUNREACH;
+    return OsResult{code,
+                    connectFailureText(entry.endpoint->address(), failure.code, failure.reason)};
+}
+
+void NetworkPort::close() {
+    link_.close();
+}
+
+OsResult NetworkPort::purge(bool input, bool output) {
+    return OsResult{link_.purge(input, output)};
+}
+
+OsResult NetworkPort::applyLineSettings(const LineSettings& settings) {
+    const auto remoteSettings = remoteSettingsOf(settings);
+    if (!remoteSettings)
+        return OsResult{EINVAL};
+    return OsResult{link_.apply(*remoteSettings)};
+}
+
+IoResult NetworkPort::readSome(void* buffer, std::size_t length) {
+    for (;;) {
+        const ssize_t n = ::read(link_.dataDescriptor(), buffer, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // End of file: the connection dropped, which is a hang-up.
+        if (n == 0 && length > 0)
+            return IoResult{0, EIO};
+        if (n >= 0)
+            return IoResult{static_cast<std::size_t>(n), 0};
+        if (errno == EAGAIN)
+            return IoResult{0, 0};
+        return IoResult{0, errno};
+    }
+}
+
+IoResult NetworkPort::writeSome(const void* buffer, std::size_t length) {
+    int code = 0;
+    const std::size_t taken = link_.write(buffer, length, code);
+    return IoResult{taken, code};
+}
+
+WaitOutcome NetworkPort::waitReadable(Deadline deadline, int& code) {
+    pollfd entry{link_.dataDescriptor(), POLLIN, 0};
+    for (;;) {
+        const int rc = ::poll(&entry, 1, remainingMs(deadline));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0) {
+            code = errno;
+            return WaitOutcome::Failed;
+        }
+        if (rc == 0)
+            return WaitOutcome::TimedOut;
+        if ((entry.revents & POLLIN) != 0)
+            return WaitOutcome::Ready;
+        code = EIO;
+        return WaitOutcome::HungUp;
+    }
+}
+
+WaitOutcome NetworkPort::waitWritable(Deadline deadline, int& code) {
+    if (link_.waitWritable(deadline, code))
+        return WaitOutcome::Ready;
+    return code != 0 ? WaitOutcome::HungUp : WaitOutcome::TimedOut;
+}
+
+OsResult NetworkPort::inputQueue(int& count) const {
+    return OsResult{::ioctl(link_.dataDescriptor(), FIONREAD, &count) < 0 ? errno : 0};
+}
+
+OsResult NetworkPort::outputQueue(int& count) const {
+    count = link_.outputQueued();
+    return {};
+}
+
+OsResult NetworkPort::modemLines(ModemLines& lines) const {
+    // Lines the server never reported read as low, as on a tty without them.
+    const std::uint8_t state = link_.modemState().value_or(0);
+    lines.cts = (state & 0x10) != 0;
+    lines.dsr = (state & 0x20) != 0;
+    lines.ring = (state & 0x40) != 0;
+    lines.rlsd = (state & 0x80) != 0;
+    return {};
+}
+
+OsResult NetworkPort::lineCounters(LineCounters&) const {
+    return OsResult{ENOTTY};
+}
+
+} // namespace quillmark::serial

@@ -12,13 +12,6 @@ namespace quillmark::remote {
 
 namespace {
 
-[[nodiscard]] bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return a == std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
 [[nodiscard]] bool validHostName(std::string_view host) {
     if (host.empty() || host.size() > 253 || host.front() == '-' || host.front() == '.')
         return false;
@@ -65,9 +58,9 @@ std::string Endpoint::text() const {
 std::optional<Endpoint> parseEndpoint(std::string_view line) {
     line = trimmed(line);
     Endpoint e;
-    if (startsWithNoCase(line, "tcp://")) {
+    if (line.starts_with("tcp://")) {
         line.remove_prefix(6);
-    } else if (startsWithNoCase(line, "rfc2217://")) {
+    } else if (line.starts_with("rfc2217://")) {
         e.mode = Endpoint::Mode::Rfc2217;
         line.remove_prefix(10);
     } else {

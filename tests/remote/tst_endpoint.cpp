@@ -33,8 +33,9 @@ void TestEndpoint::parse_data() {
         << true << true << "site-7.example.org" << 2217 << "site-7.example.org:2217";
     QTest::newRow("IPv6 in brackets")
         << "rfc2217://[::1]:7000" << true << true << "::1" << 7000 << "[::1]:7000";
-    QTest::newRow("scheme in capitals")
-        << "TCP://localhost:1" << true << false << "localhost" << 1 << "localhost:1";
+    QTest::newRow("scheme in capitals") << "TCP://localhost:1" << false << false << "" << 0 << "";
+    QTest::newRow("lowest port, name")
+        << "tcp://localhost:1" << true << false << "localhost" << 1 << "localhost:1";
     QTest::newRow("highest port") << "tcp://h:65535" << true << false << "h" << 65535 << "h:65535";
     QTest::newRow("port 0") << "tcp://h:0" << false << false << "" << 0 << "";
     QTest::newRow("port too big") << "tcp://h:65536" << false << false << "" << 0 << "";

@@ -44,8 +44,9 @@ void TForm1::takeFinalAnswer() {
     SendState = kSendIdle;
     const Byte answer = Comm1->ReadByte();
     StationImage.ReplyBuffer()[0] = answer;
-    const bool ok = answer == kAnswerOk;
-    setStatusColour(ok && !chainFailed ? clLime : clRed);
+    // The last chunk of a chain ends red also when an earlier chunk failed.
+    const bool ok = Chain.noteAnswer(answer);
+    setStatusColour(Chain.failed() ? clRed : clLime);
     if (!ok)
         Comm1->ResetDevice();
     activa();
@@ -56,9 +57,8 @@ void TForm1::takeChunkAnswer() {
     const Byte answer = Comm1->ReadByte();
     StationImage.ReplyBuffer()[0] = answer;
     // Once a chunk failed the chain stays red, so the operator sees it at the end.
-    if (answer != kAnswerOk)
-        chainFailed = true;
-    setStatusColour(chainFailed ? clRed : clLime);
+    Chain.noteAnswer(answer);
+    setStatusColour(Chain.failed() ? clRed : clLime);
 }
 
 void TForm1::readReply() {
@@ -118,8 +118,7 @@ void TForm1::readSingleBlock() {
 }
 
 void TForm1::readWholeHalf(int half) {
-    const Block block = memoryHalf(half);
-    readBytes(std::span(wholeReadStaging).subspan(block.address, block.length), true);
+    readBytes(WholeReadStaging.half(half), true);
     Timer3->stop();
 }
 

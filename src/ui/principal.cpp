@@ -140,7 +140,7 @@ void TForm1::createSerialLine() {
     Comm1->SetStopBits(sb1);
     Comm1->SetOptions(0);
     Comm1->SetPriorityClass(pcHigh);
-    Comm1->Timeouts().SetReadConstant(1000ms);
+    Comm1->Timeouts().SetReadConstant(quillmark::protocol::kReplyByteTimeout);
 }
 
 void TForm1::createIndicators() {
@@ -162,9 +162,9 @@ void TForm1::createIndicators() {
 
 void TForm1::createTimers() {
     // Created running, as the window description has them; start-up stops them.
-    Timer1 = new VclTimer(5000ms, this);
-    Timer2 = new VclTimer(5000ms, this);
-    Timer3 = new VclTimer(2000ms, this);
+    Timer1 = new VclTimer(quillmark::protocol::kAnswerTimeout, this);
+    Timer2 = new VclTimer(quillmark::protocol::kStatusHold, this);
+    Timer3 = new VclTimer(quillmark::protocol::kBlockWatchdog, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer3->setObjectName(QStringLiteral("Timer3"));

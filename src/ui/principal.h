@@ -9,6 +9,7 @@
 //   whole_device.cpp      "Leer Equipo", "Programar Equipo Completo", "Borrar Memoria Equipo"
 
 #include "core/station_image.h"
+#include "protocol/rules.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -51,7 +52,7 @@ public:
     [[nodiscard]] const quillmark::StationImage& stationImage() const { return StationImage; }
     [[nodiscard]] std::uint8_t sendState() const { return SendState; }
     [[nodiscard]] std::uint8_t readState() const { return ReadState; }
-    [[nodiscard]] std::uint8_t chunkIndex() const { return ChunkIndex; }
+    [[nodiscard]] std::uint8_t chunkIndex() const { return ChunkIndex(); }
     [[nodiscard]] TComPort& port() { return *Comm1; }
     [[nodiscard]] VclTimer& timer1() { return *Timer1; }
     [[nodiscard]] VclTimer& timer2() { return *Timer2; }
@@ -178,18 +179,19 @@ private:
     quillmark::StationImage StationImage;
     std::uint8_t SendState = 0;
     std::uint8_t ReadState = 0;
-    std::uint8_t ChunkIndex = 0;
     QString ConfigFilePath;
     QString Memo1; // buffer of the port setting file
 
     // Display routines set controls from code; the handlers must not react to that.
     bool updatingControls = false;
+    // The chained write under way (RadioText or whole memory): chunk order, the last chunk,
+    // and whether any chunk failed. ChunkIndex is its count of chunks sent.
+    quillmark::protocol::ChunkedWrite Chain;
+    [[nodiscard]] std::uint8_t ChunkIndex() const { return static_cast<std::uint8_t>(Chain.sent()); }
     // "Leer Equipo" collects the reply here and commits it only when complete.
-    std::array<std::uint8_t, 256> wholeReadStaging{};
+    quillmark::protocol::WholeRead WholeReadStaging;
     // Between desactiva and activa: a transaction waits for its answer.
     bool buttonsLocked = false;
-    // A chained write that saw a failure answer ends red.
-    bool chainFailed = false;
     // What the PS or RadioText field showed before its read emptied it, put back if the
     // read fails; cleared once anything else sets the field.
     QString fieldBeforeRead;

@@ -50,8 +50,7 @@ void TForm1::endOutstanding() {
     Timer3->stop();
     abandonRead();
     SendState = kSendIdle;
-    ChunkIndex = 0;
-    chainFailed = false;
+    Chain = protocol::ChunkedWrite();
 }
 
 void TForm1::abandonRead() {
@@ -82,7 +81,7 @@ void TForm1::emptyFieldForRead() {
 void TForm1::beginSingleWrite() {
     Timer1->start();
     SendState = kSendSingle;
-    chainFailed = false;
+    Chain = protocol::ChunkedWrite();
 }
 
 void TForm1::beginRead(std::uint8_t state) {
@@ -156,9 +155,8 @@ void TForm1::SendRTClick() {
     Timer1->start();
     const auto text = encodeRadioText(memoBytes(ui->RTEdit->toPlainText()));
     std::copy(text.begin(), text.end(), StationImage.RtStaging().begin());
-    ChunkIndex = 0;
+    Chain = protocol::ChunkedWrite(protocol::ChunkedWrite::Kind::RadioText);
     SendState = kSendRadioText;
-    chainFailed = false;
     enviart();
     storeBlock(radioTextBlock(), StationImage.RtStaging());
 }
@@ -207,32 +205,24 @@ void TForm1::ReadConfClick() {
 }
 
 void TForm1::enviart() {
-    constexpr int kRadioTextChunks = kRadioTextLength / 16;
-    const int k = ChunkIndex;
-    if (k >= kRadioTextChunks)
+    if (Chain.kind() != protocol::ChunkedWrite::Kind::RadioText || Chain.allSent())
         return;
     // Each chunk has its own answer time-out, so a chain that falls silent ends.
     Timer1->start();
-    const auto frame = radioTextChunkFrame(k, StationImage.RtStaging());
-    if (k == kRadioTextChunks - 1)
+    if (Chain.nextIsLast())
         SendState = kSendSingle;
-    writeFrame(frame);
-    ++ChunkIndex;
+    writeFrame(Chain.takeNext(StationImage.RtStaging()));
 }
 
 void TForm1::Enviatotal() {
-    constexpr int kMemoryChunks = kDeviceMapSize / 16;
     Timer2->stop();
     Timer2->start();
     Timer1->start();
-    const int c = ChunkIndex;
-    if (c >= kMemoryChunks)
+    if (Chain.kind() != protocol::ChunkedWrite::Kind::WholeMemory || Chain.allSent())
         return;
-    const auto frame = memoryChunkFrame(c, StationImage.DeviceMap());
-    if (c == kMemoryChunks - 1)
+    if (Chain.nextIsLast())
         SendState = kSendSingle;
-    writeFrame(frame);
-    ++ChunkIndex;
+    writeFrame(Chain.takeNext(StationImage.DeviceMap()));
 }
 
 void TForm1::desactiva() {

@@ -18,21 +18,21 @@ using namespace quillmark;
 
 void TForm1::LeerEquipo1Click() {
     beginRead(kReadFirstHalf);
-    writeFrame(memoryHalfReadFrame(0));
+    writeFrame(protocol::WholeRead::frame(0));
 }
 
 void TForm1::Leerequipo2() {
     desactiva();
     Timer1->start();
     ReadState = kReadSecondHalf;
-    writeFrame(memoryHalfReadFrame(1));
+    writeFrame(protocol::WholeRead::frame(1));
 }
 
 void TForm1::finishWholeRead() {
     Timer1->stop();
     ReadState = kReadIdle;
     // Only a complete reply replaces the map, so a broken read leaves it as it was.
-    std::copy(wholeReadStaging.begin(), wholeReadStaging.end(), StationImage.DeviceMap().begin());
+    WholeReadStaging.commitTo(StationImage.DeviceMap());
     Actualitzatot();
     activa();
     dialogs.plainMessage(this, QStringLiteral("El equipo se ha leido correctamente"));
@@ -42,8 +42,7 @@ void TForm1::Grabartodoelequipo1Click() {
     if (!confirmWrite(QStringLiteral("Quiere programar todo el equipo?")))
         return;
     SendState = kSendMemory;
-    ChunkIndex = 0;
-    chainFailed = false;
+    Chain = protocol::ChunkedWrite(protocol::ChunkedWrite::Kind::WholeMemory);
     // The RadioText memo goes out with the rest, even if it was never stored.
     Button2Click();
     selectFirstPsScreen();

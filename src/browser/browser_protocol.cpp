@@ -11,6 +11,11 @@ constexpr QByteArrayView kStop = "stop";
 constexpr QByteArrayView kShow = "show";
 constexpr QByteArrayView kHide = "hide";
 constexpr QByteArrayView kWindow = "window";
+constexpr QByteArrayView kFocusFirst = "focus first";
+constexpr QByteArrayView kFocusLast = "focus last";
+constexpr QByteArrayView kFocusTaken = "focus taken";
+constexpr QByteArrayView kFocusNext = "focus next";
+constexpr QByteArrayView kFocusPrevious = "focus previous";
 
 // Splits "word rest" at the first space; rest is empty when there is none.
 std::pair<QByteArrayView, QByteArrayView> splitWord(QByteArrayView line) {
@@ -56,6 +61,14 @@ QByteArray hideLine() {
     return kHide.toByteArray() + '\n';
 }
 
+QByteArray focusFirstLine() {
+    return kFocusFirst.toByteArray() + '\n';
+}
+
+QByteArray focusLastLine() {
+    return kFocusLast.toByteArray() + '\n';
+}
+
 Command parseCommand(QByteArrayView line) {
     const auto [word, rest] = splitWord(line);
     if (word == kNavigate && line.size() > word.size())
@@ -66,6 +79,10 @@ Command parseCommand(QByteArrayView line) {
         return {Command::Kind::Stop, {}, {}};
     if (line == kHide)
         return {Command::Kind::Hide, {}, {}};
+    if (line == kFocusFirst)
+        return {Command::Kind::FocusFirst, {}, {}};
+    if (line == kFocusLast)
+        return {Command::Kind::FocusLast, {}, {}};
     if (word == kShow)
         if (const auto area = parseArea(rest))
             return {Command::Kind::Show, {}, *area};
@@ -85,6 +102,28 @@ std::optional<quint64> parseWindowLine(QByteArrayView line) {
     if (!ok || id == 0) // no window has id 0
         return std::nullopt;
     return id;
+}
+
+QByteArray focusReportLine(FocusReport report) {
+    switch (report) {
+    case FocusReport::Taken:
+        return kFocusTaken.toByteArray() + '\n';
+    case FocusReport::Next:
+        return kFocusNext.toByteArray() + '\n';
+    case FocusReport::Previous:
+        return kFocusPrevious.toByteArray() + '\n';
+    }
+    return {};
+}
+
+std::optional<FocusReport> parseFocusReport(QByteArrayView line) {
+    if (line == kFocusTaken)
+        return FocusReport::Taken;
+    if (line == kFocusNext)
+        return FocusReport::Next;
+    if (line == kFocusPrevious)
+        return FocusReport::Previous;
+    return std::nullopt;
 }
 
 } // namespace browser_protocol

@@ -14,7 +14,7 @@
 namespace browser_protocol {
 
 struct Command {
-    enum class Kind { Navigate, Stop, Show, Hide, Unknown };
+    enum class Kind { Navigate, Stop, Show, Hide, FocusFirst, FocusLast, Unknown };
     Kind kind = Kind::Unknown;
     QString address; // Navigate
     QRect area;      // Show: where on the screen, when the window is not embedded
@@ -25,11 +25,20 @@ struct Command {
 [[nodiscard]] QByteArray stopLine();
 [[nodiscard]] QByteArray showLine(const QRect& area);
 [[nodiscard]] QByteArray hideLine();
+// The keyboard enters the page by Tab (its first element) or Shift+Tab (its last).
+[[nodiscard]] QByteArray focusFirstLine();
+[[nodiscard]] QByteArray focusLastLine();
 // The line without its terminating newline.
 [[nodiscard]] Command parseCommand(QByteArrayView line);
 
 // Helper to program, once its view exists.
 [[nodiscard]] QByteArray windowLine(quint64 windowId);
 [[nodiscard]] std::optional<quint64> parseWindowLine(QByteArrayView line);
+
+// Helper to program: the keyboard is in the page (a click into it), or the page passes it on
+// past its last or first element.
+enum class FocusReport { Taken, Next, Previous };
+[[nodiscard]] QByteArray focusReportLine(FocusReport report);
+[[nodiscard]] std::optional<FocusReport> parseFocusReport(QByteArrayView line);
 
 } // namespace browser_protocol

@@ -4,10 +4,10 @@
 
 #include "browser_protocol.h"
 #include "command_input.h"
+#include "helper_view.h"
 
 #include <QApplication>
 #include <QUrl>
-#include <QWebEngineView>
 
 #include <cstdio>
 #include <unistd.h>
@@ -25,7 +25,7 @@ void prepareWebEngine() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-void apply(QWebEngineView& view, const browser_protocol::Command& command) {
+void apply(HelperView& view, const browser_protocol::Command& command) {
     using Kind = browser_protocol::Command::Kind;
     switch (command.kind) {
     case Kind::Navigate:
@@ -42,6 +42,12 @@ void apply(QWebEngineView& view, const browser_protocol::Command& command) {
         break;
     case Kind::Hide:
         view.hide();
+        break;
+    case Kind::FocusFirst:
+        view.enterBy(Qt::TabFocusReason);
+        break;
+    case Kind::FocusLast:
+        view.enterBy(Qt::BacktabFocusReason);
         break;
     case Kind::Unknown:
         std::fputs("quillmark-browser: unknown command ignored\n", stderr);
@@ -60,9 +66,7 @@ public:
         if (id == 0 || id == reported)
             return;
         reported = id;
-        const QByteArray line = browser_protocol::windowLine(id);
-        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-        std::fflush(stdout);
+        writeLine(browser_protocol::windowLine(id));
     }
 
 protected:
@@ -84,7 +88,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // Ready for commands and signals before the window is reported.
     quitOnTermination();
-    QWebEngineView view;
+    HelperView view;
     CommandInput input(STDIN_FILENO);
     QObject::connect(&input, &CommandInput::lineReceived, &view, [&view](const QByteArray& line) {
         apply(view, browser_protocol::parseCommand(line));
@@ -96,6 +100,7 @@ int main(int argc, char* argv[]) {
     view.setGeometry(kParkedArea);
     WindowReporter reporter(view);
     view.show();
+    view.selectKeysForFocus();
     reporter.report();
     return QApplication::exec();
 }

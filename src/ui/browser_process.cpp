@@ -7,12 +7,15 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <stdexcept>
+
+#include <xcb/xcb.h>
 
 using namespace std::chrono_literals;
 
@@ -34,6 +37,36 @@ const QString kHelperName = QStringLiteral("quillmark-browser");
 
 [[nodiscard]] int milliseconds(std::chrono::milliseconds duration) {
     return static_cast<int>(duration.count());
+}
+
+// The next (or previous) control the Tab key reaches from `from` in its window.
+[[nodiscard]] QWidget* tabNeighbour(QWidget* from, bool next) {
+    for (QWidget* w = from;;) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (w == nullptr || w == from)
+            return nullptr;
+        if (w->window() == from->window() && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus &&
+            w->isVisible() && w->isEnabled() && w->focusProxy() == nullptr)
+            return w;
+    }
+}
+
+// The input focus moves between our window and the embedded one through X itself: Qt does
+// not activate a window of another process, and asking the window manager to activate ours
+// would do nothing, since for it our window never stopped being the active one.
+bool focusWindow(WId window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr || window == 0)
+        return false;
+    xcb_set_input_focus(x11->connection(), XCB_INPUT_FOCUS_PARENT,
+                        static_cast<xcb_window_t>(window), XCB_CURRENT_TIME);
+    xcb_flush(x11->connection());
+    return true;
+}
+
+void takeKeyboardBack(QWidget& window) {
+    if (!focusWindow(window.winId()))
+        window.activateWindow();
 }
 
 } // namespace
@@ -118,7 +151,12 @@ void ProcessBrowser::start(const QString& program) {
 // reports every window it gets and the newest one is embedded.
 void ProcessBrowser::readHelperOutput() {
     while (helper && helper->canReadLine()) {
-        const auto reported = browser_protocol::parseWindowLine(helper->readLine().trimmed());
+        const QByteArray line = helper->readLine().trimmed();
+        if (const auto focus = browser_protocol::parseFocusReport(line)) {
+            followPageFocus(*focus);
+            continue;
+        }
+        const auto reported = browser_protocol::parseWindowLine(line);
         if (!reported || *reported == windowId)
             continue;
         windowId = *reported;
@@ -170,6 +208,8 @@ void ProcessBrowser::attachWindow() {
     area->installEventFilter(this);
     if (!embedding)
         area->window()->installEventFilter(this); // its own window follows ours around
+    else
+        qApp->installEventFilter(this); // clicks into our window while the page has the keys
     followArea();
 }
 
@@ -179,7 +219,26 @@ void ProcessBrowser::embedWindow() {
         return;
     container = QWidget::createWindowContainer(foreign, area);
     container->setFocusPolicy(Qt::StrongFocus);
+    container->installEventFilter(this);
     area->layout()->addWidget(container);
+}
+
+// Our focus stays where the keys go: on the page's stop while the page has the keyboard, on
+// the next control once the page passes it on.
+void ProcessBrowser::followPageFocus(browser_protocol::FocusReport report) {
+    if (!container || !embedding)
+        return;
+    using browser_protocol::FocusReport;
+    pageHasKeyboard = report == FocusReport::Taken;
+    if (pageHasKeyboard) {
+        if (!container->hasFocus())
+            container->setFocus(Qt::MouseFocusReason);
+        return;
+    }
+    const bool next = report == FocusReport::Next;
+    if (QWidget* target = tabNeighbour(container, next))
+        target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    takeKeyboardBack(*container->window());
 }
 
 // Closing our window destroys its native window and, with it, every window inside it. The
@@ -199,6 +258,8 @@ void ProcessBrowser::detachWindow() {
         area->removeEventFilter(this);
         area->window()->removeEventFilter(this);
     }
+    qApp->removeEventFilter(this);
+    pageHasKeyboard = false;
 }
 
 void ProcessBrowser::send(const QByteArray& line) {
@@ -220,6 +281,29 @@ bool ProcessBrowser::trySend(const QByteArray& line) {
 }
 
 bool ProcessBrowser::eventFilter(QObject* watched, QEvent* event) {
+    // A click into our window takes the keyboard back from the page. A window manager would
+    // not give it back: for it, our window never stopped being the active one.
+    if (event->type() == QEvent::MouseButtonPress && pageHasKeyboard && area &&
+        watched->isWidgetType() && watched != container &&
+        static_cast<QWidget*>(watched)->window() == area->window()) {
+        pageHasKeyboard = false;
+        takeKeyboardBack(*area->window());
+    }
+    if (watched == container) {
+        // The page's stop gives the page the keyboard; the page starts at its first element
+        // when entered by Tab, at its last by Shift+Tab.
+        if (event->type() == QEvent::FocusIn) {
+            (void)focusWindow(static_cast<WId>(windowId));
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::TabFocusReason)
+                (void)trySend(browser_protocol::focusFirstLine());
+            else if (reason == Qt::BacktabFocusReason)
+                (void)trySend(browser_protocol::focusLastLine());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    if (!area || (watched != area && watched != area->window()))
+        return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Hide:
         if (embedding && watched == area) {

@@ -14,6 +14,10 @@
 #include <chrono>
 #include <memory>
 
+namespace browser_protocol {
+enum class FocusReport;
+}
+
 class ProcessBrowser final : public QObject, public Browser {
     Q_OBJECT
 public:
@@ -48,6 +52,7 @@ private:
     void send(const QByteArray& line);
     [[nodiscard]] bool trySend(const QByteArray& line);
     void followArea();
+    void followPageFocus(browser_protocol::FocusReport report);
     void detachWindow();
     void endHelper();
 
@@ -59,4 +64,5 @@ private:
     quint64 windowId = 0; // the helper's newest window
     bool embedding = false;
     bool placementPending = false;
+    bool pageHasKeyboard = false; // the embedded page holds the input focus
 };

@@ -29,3 +29,7 @@ file(RELATIVE_PATH _helper_dir ${CMAKE_INSTALL_FULL_BINDIR}
     ${CMAKE_INSTALL_FULL_LIBEXECDIR}/quillmark)
 set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/browser_process.cpp APPEND PROPERTY
     COMPILE_DEFINITIONS QUILLMARK_INSTALLED_HELPER_DIR="${_helper_dir}")
+
+# The embedded page hands the keyboard back through X itself.
+find_package(X11 REQUIRED)
+target_link_libraries(quillmark_ui PRIVATE X11::xcb)

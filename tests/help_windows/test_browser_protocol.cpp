@@ -19,6 +19,7 @@ private slots:
     void showAreaRoundTrips();
     void windowLines_data();
     void windowLines();
+    void focusReports();
 };
 
 void TestBrowserProtocol::addressesRoundTrip_data() {
@@ -74,6 +75,11 @@ void TestBrowserProtocol::commandsParse_data() {
     QTest::newRow("show negative size") << QByteArray("show 0 0 -1 4") << Command::Kind::Unknown;
     QTest::newRow("show off screen") << QByteArray("show -5 -7 0 0") << Command::Kind::Show;
     QTest::newRow("window line") << QByteArray("window 5") << Command::Kind::Unknown;
+    QTest::newRow("focus first") << browser_protocol::focusFirstLine().chopped(1)
+                                 << Command::Kind::FocusFirst;
+    QTest::newRow("focus last") << browser_protocol::focusLastLine().chopped(1)
+                                << Command::Kind::FocusLast;
+    QTest::newRow("focus report") << QByteArray("focus next") << Command::Kind::Unknown;
 }
 
 void TestBrowserProtocol::commandsParse() {
@@ -131,6 +137,19 @@ void TestBrowserProtocol::windowLines() {
         QCOMPARE(*parsed, id);
         QCOMPARE(browser_protocol::windowLine(id), line + '\n');
     }
+}
+
+void TestBrowserProtocol::focusReports() {
+    using browser_protocol::FocusReport;
+    for (const FocusReport report : {FocusReport::Taken, FocusReport::Next, FocusReport::Previous})
+        QCOMPARE(browser_protocol::parseFocusReport(
+                     browser_protocol::focusReportLine(report).chopped(1)),
+                 std::optional<FocusReport>(report));
+    // The program's own commands and the window report are no focus reports.
+    for (const QByteArray& other :
+         {browser_protocol::focusFirstLine(), browser_protocol::focusLastLine(),
+          browser_protocol::windowLine(7), QByteArray("focus\n")})
+        QVERIFY(!browser_protocol::parseFocusReport(other.chopped(1)).has_value());
 }
 
 QTEST_APPLESS_MAIN(TestBrowserProtocol)

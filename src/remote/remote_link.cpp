@@ -242,7 +242,7 @@ bool RemoteLink::waitWritable(std::optional<Clock::time_point> deadline, int& co
     return !broken_ && outPending_.size() < kOutputLimit;
 }
 
-int RemoteLink::purge(bool input, bool output) {
+int RemoteLink::purge(bool input, bool output, bool server) {
     if (input) {
         const std::lock_guard lock(inMutex_);
         inPending_.clear();
@@ -250,7 +250,7 @@ int RemoteLink::purge(bool input, bool output) {
         while (::read(dataRead_, sink.data(), sink.size()) > 0) {
         }
     }
-    if (!(input || output) || !comPortAgreed())
+    if (!server || !(input || output) || !comPortAgreed())
         return 0;
     // 1: the server's buffer of bytes from the device, 2: of bytes to it, 3: both.
     const std::uint8_t which = static_cast<std::uint8_t>((input ? 1 : 0) | (output ? 2 : 0));

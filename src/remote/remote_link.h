@@ -61,7 +61,8 @@ public:
     // False when the deadline passed (code 0) or the connection dropped (code EIO).
     [[nodiscard]] bool waitWritable(std::optional<std::chrono::steady_clock::time_point> deadline,
                                     int& code);
-    [[nodiscard]] int purge(bool input, bool output);
+    // Empties the local input queue; with `server`, also the server's buffers (PURGE-DATA).
+    [[nodiscard]] int purge(bool input, bool output, bool server);
     // Sends the settings and waits a bounded time for the server's answers; a server that
     // does not answer is no failure. Nothing is sent over raw TCP.
     [[nodiscard]] int apply(const RemoteSettings& settings);

@@ -85,6 +85,7 @@ OsResult NetworkPort::open(const std::string& path) {
     if (entry.kind != remote::EntryContent::Kind::Endpoint)
         return OsResult{EINVAL, path + ": la primera línea debe ser tcp://HOST:PUERTO o "
                                        "rfc2217://HOST:PUERTO"};
+    serverInputPurged_ = false;
     const auto failure = link_.open(*entry.endpoint);
     if (!failure.failed())
         return {};
@@ -98,8 +99,14 @@ void NetworkPort::close() {
     link_.close();
 }
 
+// The server's buffers are emptied at open. Later purges (ResetDevice before every exchange)
+// empty only the local queue: a PURGE-DATA holds the next frame back for a round of the
+// server's serial handling (about 20 ms with ser2net), while the bytes it would still catch
+// are those the server keeps for a moment only, as the network keeps others in flight.
 OsResult NetworkPort::purge(bool input, bool output) {
-    return OsResult{link_.purge(input, output)};
+    const bool server = output || (input && !serverInputPurged_);
+    serverInputPurged_ = serverInputPurged_ || input;
+    return OsResult{link_.purge(input, output, server)};
 }
 
 OsResult NetworkPort::applyLineSettings(const LineSettings& settings) {

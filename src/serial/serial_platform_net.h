@@ -37,6 +37,7 @@ public:
 
 private:
     remote::RemoteLink link_;
+    bool serverInputPurged_ = false;
 };
 
 // The text of a failed connection, as the error box shows it.

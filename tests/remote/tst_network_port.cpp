@@ -10,6 +10,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -60,6 +62,7 @@ private slots:
     void negotiationAloneRaisesNoCharacterEvent();
     void modemLinesFromTheServer();
     void droppedConnectionClosesSilently();
+    void serverPurgedAtOpenOnly();
 };
 
 void TestNetworkPort::failedOpenSaysWhy_data() {
@@ -131,6 +134,27 @@ void TestNetworkPort::droppedConnectionClosesSilently() {
     server.drop();
     QTRY_VERIFY(!p.port.Active());
     QVERIFY(p.reports.isEmpty());
+}
+
+void TestNetworkPort::serverPurgedAtOpenOnly() {
+    TempConfig config;
+    FakeServer server;
+    writeEntry(config, "rfc2217://127.0.0.1:" + std::to_string(server.port()));
+    Port p;
+    openOn(p, server);
+    const std::vector<std::uint8_t> purgeInput{0xFF, 0xFA, 44, 12, 1, 0xFF, 0xF0};
+    const std::vector<std::uint8_t> purgeOutput{0xFF, 0xFA, 44, 12, 2, 0xFF, 0xF0};
+    const auto atOpen = server.receive(200ms);
+    QVERIFY(std::search(atOpen.begin(), atOpen.end(), purgeInput.begin(), purgeInput.end()) !=
+            atOpen.end());
+    QVERIFY(std::search(atOpen.begin(), atOpen.end(), purgeOutput.begin(), purgeOutput.end()) !=
+            atOpen.end());
+    server.send({0x33});
+    QTRY_COMPARE(p.port.InputCount(), 1);
+    p.port.ResetDevice();
+    QCOMPARE(p.port.InputCount(), 0);
+    p.port.WriteByte(0x42);
+    QCOMPARE(server.receive(200ms), std::vector<std::uint8_t>{0x42});
 }
 
 QTEST_MAIN(TestNetworkPort)

@@ -1,5 +1,7 @@
 #include "program_options.h"
 
+#include "core/hex_bytes.h"
+
 #include <charconv>
 #include <climits>
 #include <fstream>
@@ -146,12 +148,10 @@ std::array<Byte, 256> loadMemory(const std::filesystem::path& file) {
 }
 
 std::string hexLine(const char* prefix, const std::vector<Byte>& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string line = prefix;
-    for (const Byte b : bytes) {
+    if (!bytes.empty()) {
         line += ' ';
-        line += kDigits[b >> 4];
-        line += kDigits[b & 0x0F];
+        quillmark::appendHexBytes(line, bytes);
     }
     return line;
 }

@@ -167,6 +167,8 @@ void TCustomComPort::CheckClosed() {
 }
 
 void TCustomComPort::PurgeInput() {
+    if (lineObserver_)
+        drainInputToObserver();
     int queued = 0;
     if (platform_->inputQueue(queued).ok() && queued > 0)
         bytesPurged_ += static_cast<std::uint64_t>(queued);

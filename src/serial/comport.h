@@ -5,6 +5,8 @@
 
 #include "handler.h"
 
+#include "core/line_direction.h"
+
 #include <QObject>
 
 #include <array>
@@ -24,6 +26,7 @@ class PlatformPort;
 struct OsResult;
 struct ThreadShared;
 class HandOverRelay;
+class LineObserver;
 } // namespace quillmark::serial
 
 class EComError : public std::runtime_error {
@@ -302,6 +305,12 @@ public:
     using HandlerErrorReport = std::function<void(const std::exception&)>;
     static void SetHandlerErrorReport(HandlerErrorReport report);
 
+    // Sees every byte written and read, and the input a purge discards, on the thread that
+    // moves it (comport_tap.h). Not owned; nullptr detaches. Without one the byte paths pay
+    // one pointer test.
+    void SetLineObserver(quillmark::serial::LineObserver* observer) { lineObserver_ = observer; }
+    [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const { return lineObserver_; }
+
 protected:
     // The open routine; on failure the port is left closed and the error passes on.
     virtual void CreateHandle();
@@ -362,6 +371,8 @@ private:
     [[nodiscard]] std::uint64_t bytesTakenFromInput() const;
     [[nodiscard]] int inputQueueOrZero() const;
     void snapshotLineCounters();
+    void tapBytes(quillmark::LineDirection direction, const std::uint8_t* bytes, std::size_t count);
+    void drainInputToObserver();
     // Event thread handover, run on the port's thread.
     void deliverEvents(ThreadShared& shared);
     void handleWaitError(ThreadShared& shared, int code);
@@ -395,6 +406,7 @@ private:
     std::uint64_t bytesRead_ = 0;
     std::uint64_t bytesPurged_ = 0;
     std::array<std::uint32_t, 5> lineCounters_{};
+    quillmark::serial::LineObserver* lineObserver_ = nullptr;
 };
 
 class TComPort : public TCustomComPort {

@@ -89,6 +89,8 @@ void TCustomComPort::startRead(void* buffer, int length) {
         CheckResult(quillmark::serial::OsResult{got.code});
     }
     bytesRead_ += got.count;
+    if (lineObserver_)
+        tapBytes(quillmark::LineDirection::FromEncoder, read_.buffer, got.count);
     read_.done = got.count;
     read_.outstanding = read_.done < read_.length;
     if (!read_.outstanding)
@@ -104,6 +106,8 @@ void TCustomComPort::sendAll(const void* buffer, int length) {
         const auto result = platform_->writeSome(bytes + sent, n - sent);
         if (result.code != 0)
             CheckResult(quillmark::serial::OsResult{result.code});
+        if (lineObserver_)
+            tapBytes(quillmark::LineDirection::ToEncoder, bytes + sent, result.count);
         sent += result.count;
         if (sent == n)
             return;
@@ -149,6 +153,8 @@ void TCustomComPort::pumpRead() {
         }
         if (got.count > 0)
             lastByte = Clock::now();
+        if (lineObserver_)
+            tapBytes(quillmark::LineDirection::FromEncoder, read_.buffer + read_.done, got.count);
         bytesRead_ += got.count;
         read_.done += got.count;
     }

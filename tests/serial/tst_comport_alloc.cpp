@@ -1,8 +1,10 @@
 // The byte paths allocate nothing: WriteByte and ReadByte, also with an indicator hooked in
-// front of the write handlers, run without touching the heap; nor does a notification's
+// front of the write handlers, with no line observer (never attached, or detached again) or
+// with one that keeps nothing, run without touching the heap; nor does a notification's
 // delivery, from the byte arriving to the handler having read it, on either thread.
 
 #include "pty_pair.h"
+#include "serial/comport_tap.h"
 #include "serial/comsignal.h"
 #include "serial/comthread.h"
 
@@ -37,7 +39,19 @@ bool waitForHandled(const std::atomic<int>& handled, int count) {
     }
     return true;
 }
+// Counts what it is shown and keeps nothing: the tap's own cost on the byte path.
+struct CountingObserver final : quillmark::serial::LineObserver {
+    long bytes = 0;
+    void bytesMoved(quillmark::LineDirection, quillmark::LineClock::time_point,
+                    std::span<const std::uint8_t> moved) noexcept override {
+        bytes += static_cast<long>(moved.size());
+    }
+};
+
+enum class Observer { None, Detached, Counting };
 } // namespace
+
+Q_DECLARE_METATYPE(Observer)
 
 void* operator new(std::size_t size) {
     ++allocations;
@@ -68,14 +82,23 @@ private slots:
 
 void TestComPortAlloc::bytePathsDoNotAllocate_data() {
     QTest::addColumn<bool>("withIndicator");
-    QTest::newRow("bare port") << false;
-    QTest::newRow("Tx indicator hooked") << true;
+    QTest::addColumn<Observer>("observer");
+    QTest::newRow("bare port") << false << Observer::None;
+    QTest::newRow("Tx indicator hooked") << true << Observer::None;
+    QTest::newRow("line observer detached again") << false << Observer::Detached;
+    QTest::newRow("line observer keeping nothing") << false << Observer::Counting;
 }
 
 void TestComPortAlloc::bytePathsDoNotAllocate() {
     QFETCH(bool, withIndicator);
+    QFETCH(Observer, observer);
     PtyPair pty;
     TComPort port;
+    CountingObserver counting;
+    if (observer != Observer::None)
+        port.SetLineObserver(&counting);
+    if (observer == Observer::Detached)
+        port.SetLineObserver(nullptr);
     port.SetDeviceName(pty.slavePath());
     port.Timeouts().SetReadConstant(1000ms);
     TComSignal tx;
@@ -98,6 +121,7 @@ void TestComPortAlloc::bytePathsDoNotAllocate() {
     QCOMPARE(used, 0L);
     QCOMPARE(sum, std::uint8_t(200 * 'r'));
     QCOMPARE(pty.receive(201, 2s).size(), 201);
+    QCOMPARE(counting.bytes, observer == Observer::Counting ? 401L : 0L);
 }
 
 void TestComPortAlloc::deliveryDoesNotAllocate_data() {

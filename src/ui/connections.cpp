@@ -102,6 +102,7 @@ void TForm1::tieMenus() {
     tieMenu(ui->InicializarProgramacin1, &TForm1::InicializarProgramacin1Click);
     tieMenu(ui->BorrarMemoriaEquipo1, &TForm1::BorrarMemoriaEquipo1Click);
     tieMenu(ui->Grabartodoelequipo1, &TForm1::Grabartodoelequipo1Click);
+    tieMenu(ui->MonitordeLnea1, &TForm1::MonitordeLnea1Click);
     tieMenu(ui->InformacinenLnea1, &TForm1::InformacinenLnea1Click);
     tieMenu(ui->Acercade1, &TForm1::Acercade1Click);
 }

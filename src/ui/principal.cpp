@@ -11,6 +11,7 @@
 #include "vcl_timer.h"
 
 #include "about.h"
+#include "line_monitor.h"
 #include "navegador.h"
 
 #include <QCheckBox>
@@ -278,4 +279,12 @@ void TForm1::Acercade1Click() {
 void TForm1::InformacinenLnea1Click() {
     if (Form3)
         Form3->exec();
+}
+
+void TForm1::MonitordeLnea1Click() {
+    if (!Monitor)
+        Monitor = new LineMonitor(*Comm1, this);
+    Monitor->show();
+    Monitor->raise();
+    Monitor->activateWindow();
 }

@@ -28,6 +28,7 @@ class Dialogs;
 class TAboutBox;
 class TForm3;
 class QAction;
+class LineMonitor;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -71,6 +72,7 @@ public:
     void Salir1Click();
     void Acercade1Click();
     void InformacinenLnea1Click();
+    void MonitordeLnea1Click();
 
     // --- Editor synchronisation (editor_sync.cpp) ---
     void ActualitzaPI();
@@ -168,6 +170,7 @@ private:
     Dialogs& dialogs;
     TAboutBox* AboutBox = nullptr;
     TForm3* Form3 = nullptr;
+    LineMonitor* Monitor = nullptr; // made at its first opening; child of the window
 
     TComPort* Comm1 = nullptr;        // owned by the window (QObject parent)
     TComSignal* ComSignal1 = nullptr; // Tx

@@ -392,7 +392,7 @@ void TestMainWindow::menus() {
         {"Archivo", {"Abrir", "Guardar", "Salir"}},
         {"Acciones",
          {"Leer Equipo", QString::fromUtf8("Inicializar Programación"),
-          "Programar Equipo Completo"}},
+          "Programar Equipo Completo", QString::fromUtf8("Monitor de línea")}},
         {"Ayuda", {QString::fromUtf8("Información en línea"), "Acerca de..."}},
     };
     const auto menus = w.form().menuBar()->actions();

@@ -1,0 +1,148 @@
+#include "line_monitor_model.h"
+
+#include "core/hex_bytes.h"
+#include "core/line_item_text.h"
+
+#include <QColor>
+
+#include <algorithm>
+
+using quillmark::LineItem;
+
+namespace {
+
+[[nodiscard]] QString milliseconds(quillmark::LineClock::duration d) {
+    return QString::number(std::chrono::duration<double, std::milli>(d).count(), 'f', 1);
+}
+
+const QColor kFaultBackground(255, 214, 214);
+
+} // namespace
+
+LineMonitorModel::LineMonitorModel(int capacity, QObject* parent)
+    : QAbstractTableModel(parent), capacity_(std::max(capacity, 1)) {}
+
+int LineMonitorModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : size_;
+}
+
+int LineMonitorModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+std::size_t LineMonitorModel::slot(int row) const {
+    return (head_ + static_cast<std::size_t>(row)) % static_cast<std::size_t>(capacity_);
+}
+
+const LineItem& LineMonitorModel::item(int row) const {
+    return ring_[slot(row)];
+}
+
+QString LineMonitorModel::cellText(int row, int column) const {
+    const LineItem& it = item(row);
+    switch (column) {
+    case Time:
+        return milliseconds(it.time - origin_.value_or(it.time));
+    case Direction:
+        return QString::fromStdString(quillmark::lineDirectionText(it.direction));
+    case Bytes:
+        return QString::fromLatin1(quillmark::hexBytes(it.bytes));
+    case Meaning:
+        return QString::fromStdString(quillmark::lineItemMeaning(it));
+    case Delay:
+        return it.answerDelay ? milliseconds(*it.answerDelay) : QString();
+    case Fault:
+        return QString::fromStdString(quillmark::lineItemFault(it));
+    default:
+        return {};
+    }
+}
+
+QString LineMonitorModel::lineText(int row) const {
+    QStringList cells;
+    for (int c = 0; c < ColumnCount; ++c)
+        cells << cellText(row, c);
+    return cells.join(QLatin1Char('\t'));
+}
+
+QVariant LineMonitorModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= size_)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(index.row(), index.column());
+    case Qt::BackgroundRole:
+        return item(index.row()).faulty() ? QVariant(kFaultBackground) : QVariant();
+    case Qt::ForegroundRole:
+        return item(index.row()).faulty() ? QVariant(QColor(Qt::black)) : QVariant();
+    case Qt::ToolTipRole:
+        return item(index.row()).faulty() ? cellText(index.row(), Fault) : QVariant();
+    case Qt::TextAlignmentRole:
+        if (index.column() == Time || index.column() == Delay)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant LineMonitorModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case Time:
+        return QStringLiteral("Tiempo (ms)");
+    case Direction:
+        return QStringLiteral("Dirección");
+    case Bytes:
+        return QStringLiteral("Bytes");
+    case Meaning:
+        return QStringLiteral("Significado");
+    case Delay:
+        return QStringLiteral("Respuesta tras (ms)");
+    case Fault:
+        return QStringLiteral("Aviso");
+    default:
+        return {};
+    }
+}
+
+void LineMonitorModel::append(std::vector<LineItem>& items) {
+    if (items.empty())
+        return;
+    if (!origin_)
+        origin_ = items.front().time;
+    const auto cap = static_cast<std::size_t>(capacity_);
+    // Only the newest `capacity` items can stay.
+    auto first = items.begin();
+    if (items.size() > cap)
+        first += static_cast<std::ptrdiff_t>(items.size() - cap);
+    const int incoming = static_cast<int>(items.end() - first);
+    const int drop = std::max(0, size_ + incoming - capacity_);
+    if (drop > 0) {
+        beginRemoveRows({}, 0, drop - 1);
+        head_ = slot(drop);
+        size_ -= drop;
+        endRemoveRows();
+    }
+    beginInsertRows({}, size_, size_ + incoming - 1);
+    for (auto it = first; it != items.end(); ++it) {
+        if (ring_.size() < cap)
+            ring_.push_back(std::move(*it));
+        else
+            ring_[slot(size_)] = std::move(*it);
+        ++size_;
+    }
+    endInsertRows();
+    items.clear();
+}
+
+void LineMonitorModel::clear() {
+    beginResetModel();
+    ring_.clear();
+    ring_.shrink_to_fit();
+    head_ = 0;
+    size_ = 0;
+    origin_.reset();
+    endResetModel();
+}

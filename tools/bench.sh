@@ -11,7 +11,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BENCH=ON >/d
 # Only the benchmarks and what they need, not the whole tree.
 available="$(cmake --build "$build" --target help | sed -n 's/^\.\.\. \(bench_[a-z_]*\).*/\1/p')"
 targets=()
-for t in bench_serial bench_startup bench_protocol bench_cli; do
+for t in bench_serial bench_startup bench_protocol bench_cli bench_monitor; do
     grep -qx "$t" <<<"$available" && targets+=("$t")
 done
 cmake --build "$build" -j"${BENCH_JOBS:-2}" --target "${targets[@]}"
@@ -36,4 +36,7 @@ if [ -x "$build/bench/protocol/bench_protocol" ]; then
     QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" run "$build/bench/protocol/bench_protocol"
 fi
 run "$build/bench/cli/bench_cli"
+if [ -x "$build/bench/monitor/bench_monitor" ]; then
+    QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" run "$build/bench/monitor/bench_monitor"
+fi
 exit $status

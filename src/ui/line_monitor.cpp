@@ -39,6 +39,9 @@ LineMonitor::LineMonitor(TComPort& port, QWidget* parent)
     ui->rows->setModel(&model_);
     setUpTable();
     ticker_.setInterval(250ms);
+    // A view update per announcement would cost the UI thread more than the decoding does.
+    batcher_.setSingleShot(true);
+    batcher_.setInterval(40ms);
     connectControls();
     updateStatus();
 }
@@ -53,7 +56,7 @@ void LineMonitor::setUpTable() {
     // Fixed row heights: a full ring scrolls and trims without measuring any row.
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
-    const std::array<int, LineMonitorModel::ColumnCount - 1> widths{80, 75, 300, 250, 130};
+    const std::array<int, LineMonitorModel::ColumnCount - 1> widths{80, 75, 220, 240, 125};
     for (int c = 0; c < int(widths.size()); ++c)
         view->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
     auto* copy = new QAction(QStringLiteral("Copiar"), view);
@@ -65,7 +68,11 @@ void LineMonitor::setUpTable() {
 }
 
 void LineMonitor::connectControls() {
-    connect(&tap_, &quillmark::serial::LineTap::bytesReady, this, &LineMonitor::takeBytes);
+    connect(&tap_, &quillmark::serial::LineTap::bytesReady, this, [this] {
+        if (!batcher_.isActive())
+            batcher_.start();
+    });
+    connect(&batcher_, &QTimer::timeout, this, &LineMonitor::takeBytes);
     connect(&ticker_, &QTimer::timeout, this, &LineMonitor::tick);
     connect(ui->pauseButton, &QPushButton::toggled, this, &LineMonitor::setPaused);
     connect(ui->clearButton, &QPushButton::clicked, this, &LineMonitor::clearRows);

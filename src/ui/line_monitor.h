@@ -67,6 +67,7 @@ private:
     std::deque<quillmark::LineItem> held_; // decoded while paused
     LineMonitorModel model_;
     QTimer ticker_; // ends replies and waits that time alone decides
+    QTimer batcher_; // gathers what the tap announces into one update of the view
     std::uint64_t dropped_ = 0;
     bool paused_ = false;
     SaveFileChooser chooseSaveFile_;

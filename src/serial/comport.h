@@ -311,6 +311,11 @@ public:
     void SetLineObserver(quillmark::serial::LineObserver* observer) { lineObserver_ = observer; }
     [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const { return lineObserver_; }
 
+signals:
+    // The device went away under the open port (unplugged, line dropped); the port has
+    // closed itself without a message. Emitted on the port's thread.
+    void HungUp();
+
 protected:
     // The open routine; on failure the port is left closed and the error passes on.
     virtual void CreateHandle();

@@ -206,8 +206,10 @@ void TCustomComPort::handleWaitError(ThreadShared& shared, int code) {
     } catch (const std::exception&) {
         // OnError has seen it; the operator is told nothing at this point.
     }
-    if (deviceVanished(code) && !shared.terminate.load())
+    if (deviceVanished(code) && !shared.terminate.load()) {
         Close();
+        emit HungUp();
+    }
 }
 
 void TCustomComPort::RaiseWaitError() {

@@ -1,6 +1,7 @@
 #include "principal.h"
 
 #include "control_adapters.h"
+#include "port_reconnect.h"
 #include "serial/comport.h"
 #include "ui_principal.h"
 #include "vcl_timer.h"
@@ -46,6 +47,7 @@ void TForm1::connectControls() {
     Timer3->setOnTimer([this] { guarded([this] { Timer3Timer(); }); });
     Comm1->SetOnRxChar(
         TNotifyEvent(this, 1, [this](QObject*) { guarded([this] { Comm1RxChar(); }); }));
+    connect(Comm1, &TComPort::HungUp, Reconnect, &PortReconnect::portHungUp);
 }
 
 void TForm1::tieEditors() {
@@ -103,6 +105,7 @@ void TForm1::tieMenus() {
     tieMenu(ui->BorrarMemoriaEquipo1, &TForm1::BorrarMemoriaEquipo1Click);
     tieMenu(ui->Grabartodoelequipo1, &TForm1::Grabartodoelequipo1Click);
     tieMenu(ui->MonitordeLnea1, &TForm1::MonitordeLnea1Click);
+    tieMenu(ui->PuertosSerie1, &TForm1::PuertosSerie1Click);
     tieMenu(ui->InformacinenLnea1, &TForm1::InformacinenLnea1Click);
     tieMenu(ui->Acercade1, &TForm1::Acercade1Click);
 }

@@ -4,6 +4,7 @@
 #include "core/field_encodings.h"
 #include "core/port_setting.h"
 #include "dialogs.h"
+#include "port_open_failure.h"
 #include "serial/comport.h"
 #include "serial/comsignal.h"
 #include "shell.h"
@@ -81,6 +82,7 @@ TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     describeStatus();
     ui->RTEdit->setMaxLength(quillmark::kRadioTextLength);
     createSerialLine();
+    createPortReconnect();
     createTimers();
     connectControls();
     // Loading ends: the port first, then the indicators, which hook in front of OnRxChar.
@@ -206,6 +208,10 @@ void TForm1::reportFailure() {
         throw;
     } catch (const EAbort&) {
         // a silent abort reports nothing
+    } catch (const PortOpenFailure& e) {
+        dialogs.standardError(this, standardErrorText(QString::fromUtf8(e.what())) +
+                                        QStringLiteral("\n\n") +
+                                        QString::fromStdString(e.Explanation()));
     } catch (const std::exception& e) {
         dialogs.standardError(this, standardErrorText(QString::fromUtf8(e.what())));
     } catch (...) {
@@ -230,7 +236,7 @@ void TForm1::FormCreate() {
         // As if chosen from the menu, but now: the steps below build on it.
         guarded([this] { InicializarProgramacin1Click(); });
         loadPortSetting();
-        Comm1->SetActive(true);
+        openPort();
     });
 }
 
@@ -257,7 +263,7 @@ void TForm1::PortserieChange() {
         return;
     Comm1->SetActive(false);
     Comm1->SetDeviceName(kPortNames[index]);
-    Comm1->SetActive(true);
+    openPort();
     Memo1 = QString::fromStdString(quillmark::formatPortIndex(index));
     quillmark::writeTextFile(ConfigFilePath.toStdString(), Memo1.toStdString());
 }

@@ -7,6 +7,7 @@
 //   station_commands.cpp  "Abrir", "Guardar", "Inicializar Programación", port choice
 //   transactions.cpp      Enviar/Leer handlers, Comm1RxChar, timers, button lock
 //   whole_device.cpp      "Leer Equipo", "Programar Equipo Completo", "Borrar Memoria Equipo"
+//   port_open.cpp         "Puertos serie...", failed-open explanations, reconnecting
 
 #include "core/station_image.h"
 #include "protocol/rules.h"
@@ -20,9 +21,11 @@
 #include <memory>
 #include <span>
 #include <utility>
+#include <vector>
 
 class TComPort;
 class TComSignal;
+class PortReconnect;
 class VclTimer;
 class Dialogs;
 class TAboutBox;
@@ -60,6 +63,7 @@ public:
     [[nodiscard]] VclTimer& timer3() { return *Timer3; }
     [[nodiscard]] QColor statusColour() const;
     [[nodiscard]] const QString& configFilePath() const { return ConfigFilePath; }
+    [[nodiscard]] PortReconnect& portReconnect() { return *Reconnect; }
 
     // Colours of the indicator panels.
     static const QColor clGreen;
@@ -107,6 +111,11 @@ public:
     void Guardar1Click();
     void PortserieChange();
 
+    // --- Ports (port_open.cpp) ---
+    void PuertosSerie1Click();
+    // The COMn entries with these numbers changed: reopens the port if its own did.
+    void portEntriesChanged(const std::vector<int>& changed);
+
     // --- Device protocol (transactions.cpp, whole_device.cpp) ---
     void SendPIClick();
     void SendPtyClick();
@@ -150,6 +159,9 @@ private:
     void createIndicators();
     void createTimers();
     void loadPortSetting();
+    void createPortReconnect();
+    // Comm1.Active := True; a failure carries what the user can do about it.
+    void openPort();
     void showPictures();
     template <typename Sender, typename Signal>
     void tie(Sender* sender, Signal signal, void (TForm1::*handler)());
@@ -178,6 +190,7 @@ private:
     VclTimer* Timer1 = nullptr;       // answer time-out, 5000 ms
     VclTimer* Timer2 = nullptr;       // status-colour hold, 5000 ms
     VclTimer* Timer3 = nullptr;       // block-read watchdog, 2000 ms
+    PortReconnect* Reconnect = nullptr; // reopens Comm1 when its device comes back
 
     quillmark::StationImage StationImage;
     std::uint8_t SendState = 0;

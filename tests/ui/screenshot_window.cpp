@@ -1,5 +1,5 @@
 // Shows one view of the program for tools/screenshots.sh and stays up until killed:
-//   quillmark-screenshot-window page <0..5> | about | online
+//   quillmark-screenshot-window page <0..5> | about | online | ports
 //                               | send-progress | status-lime | status-red
 // The send views run a PI send against an encoder of their own on COM8 that stays silent,
 // answers 0xAA or answers a failure. The product itself reads no arguments or environment
@@ -70,6 +70,9 @@ int main(int argc, char* argv[]) {
         about.show();
     else if (view == QLatin1String("online"))
         form3.show();
+    if (view == QLatin1String("ports"))
+        QTimer::singleShot(0, &form1,
+                           [&form1] { form1.guarded([&form1] { form1.PuertosSerie1Click(); }); });
     if (encoder)
         QTimer::singleShot(500, &form1,
                            [&form1] { form1.guarded([&form1] { form1.SendPIClick(); }); });

@@ -392,7 +392,8 @@ void TestMainWindow::menus() {
         {"Archivo", {"Abrir", "Guardar", "Salir"}},
         {"Acciones",
          {"Leer Equipo", QString::fromUtf8("Inicializar Programación"),
-          "Programar Equipo Completo", QString::fromUtf8("Monitor de línea")}},
+          "Programar Equipo Completo", QString::fromUtf8("Monitor de línea"),
+          "Puertos serie..."}},
         {"Ayuda", {QString::fromUtf8("Información en línea"), "Acerca de..."}},
     };
     const auto menus = w.form().menuBar()->actions();

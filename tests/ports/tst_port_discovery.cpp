@@ -3,11 +3,7 @@
 #include "ports/device_monitor.h"
 #include "ports/serial_devices.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <filesystem>
-#include <fstream>
 
 using namespace quillmark::ports;
 
@@ -39,9 +35,7 @@ private slots:
     void describesEachKindOfTty_data();
     void describesEachKindOfTty();
     void listsUsbFirstThenByNode();
-    void findsTheDeviceBehindALink();
     void realEnumerationListsOnlyDevicesWithADriver();
-    void eventNamesItsNodeAndLinks();
 };
 
 void TestPortDiscovery::describesEachKindOfTty_data() {
@@ -119,20 +113,6 @@ void TestPortDiscovery::listsUsbFirstThenByNode() {
                                               "/dev/ttyS1"}));
 }
 
-void TestPortDiscovery::findsTheDeviceBehindALink() {
-    QTemporaryDir dir;
-    const std::filesystem::path node = dir.filePath("ttyFAKE0").toStdString();
-    std::ofstream(node).put('x');
-    const std::filesystem::path link = dir.filePath("COM1").toStdString();
-    std::filesystem::create_symlink(node, link);
-    const std::vector<SerialDevice> devices{toSerialDevice(usbRecord(node, "/dev/serial/by-id/x")),
-                                            toSerialDevice(usbRecord("/dev/ttyUSB7", ""))};
-    QCOMPARE(findDevice(devices, "/dev/serial/by-id/x"), &devices[0]);
-    QCOMPARE(findDevice(devices, link), &devices[0]);
-    QCOMPARE(findDevice(devices, "/dev/ttyUSB7"), &devices[1]);
-    QCOMPARE(findDevice(devices, dir.filePath("missing").toStdString()), nullptr);
-}
-
 // Whatever this machine has; nothing is opened.
 void TestPortDiscovery::realEnumerationListsOnlyDevicesWithADriver() {
     const auto enumerator = systemTtyEnumerator();
@@ -146,14 +126,6 @@ void TestPortDiscovery::realEnumerationListsOnlyDevicesWithADriver() {
     }
     const auto monitor = systemDeviceMonitor();
     QVERIFY(monitor->descriptor() >= 0);
-}
-
-void TestPortDiscovery::eventNamesItsNodeAndLinks() {
-    DeviceEvent event{DeviceEvent::Action::Added, usbRecord("/dev/ttyUSB0", "/dev/serial/by-id/a")};
-    QVERIFY(event.names("/dev/ttyUSB0"));
-    QVERIFY(event.names("/dev/serial/by-id/a"));
-    QVERIFY(!event.names("/dev/ttyUSB1"));
-    QVERIFY(!event.names(""));
 }
 
 QTEST_GUILESS_MAIN(TestPortDiscovery)

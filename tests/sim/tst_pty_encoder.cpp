@@ -218,11 +218,13 @@ void TestPtyEncoder::stopEndsTheThreadMidReply() {
     PtyClient tool(encoder.slavePath());
 
     tool.send(hex("100080"));
-    QCOMPARE(tool.receive(1, 2s).size(), 1); // the reply is under way
+    // The reply is under way; a late wake-up may find more than one byte waiting.
+    const auto started = tool.receive(1, 2s).size();
+    QVERIFY(started >= 1);
     encoder.stop();
     QCOMPARE(threadCount(), before);
     // The rest of the 128-byte reply never comes: stop did not wait for it.
-    QVERIFY(tool.receiveFor(700ms).size() < 127);
+    QVERIFY(started + tool.receiveFor(700ms).size() < 128);
 }
 
 void TestPtyEncoder::reopenAfterCloseStillServes() {

@@ -350,11 +350,15 @@ DeviceBytes importStation(std::string_view text) {
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
+        // Syntax errors, and numbers too large for any type (out_of_range.406).
         std::string what = e.what();
         // Drop the library's "[json.exception.parse_error.101] " tag.
         if (const auto close = what.find("] "); what.starts_with("[") && close != std::string::npos)
             what.erase(0, close + 2);
+        constexpr std::size_t kLongest = 160; // one readable line, even for a huge token
+        if (what.size() > kLongest)
+            what = what.substr(0, kLongest - 3) + "...";
         throw SchemaError("not JSON: " + what);
     }
     return stationFromJson(doc);

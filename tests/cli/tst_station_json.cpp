@@ -62,6 +62,8 @@ private slots:
     void exportNamesFormatAndVersion();
     void schemaErrorsNameTheField_data();
     void schemaErrorsNameTheField();
+    void textThatIsNotJson_data();
+    void textThatIsNotJson();
     void showSaysWhatThePagesShow();
     void diffListsChangedFields_data();
     void diffListsChangedFields();
@@ -151,6 +153,24 @@ void TestStationJson::schemaErrorsNameTheField() {
         QFAIL("accepted");
     } catch (const SchemaError& e) {
         QVERIFY2(QString::fromStdString(e.what()).startsWith(message), e.what());
+    }
+}
+
+void TestStationJson::textThatIsNotJson_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("cut short") << QByteArray("{\"format\": ");
+    QTest::newRow("number too large") << QByteArray("5").append(400, '9');
+    QTest::newRow("not UTF-8") << QByteArray("{\"radiotext\": \"\xFF\"}");
+}
+
+void TestStationJson::textThatIsNotJson() {
+    QFETCH(QByteArray, text);
+    try {
+        (void)importStation(text.toStdString());
+        QFAIL("accepted");
+    } catch (const SchemaError& e) {
+        QVERIFY2(QString::fromStdString(e.what()).startsWith("not JSON: "), e.what());
     }
 }
 

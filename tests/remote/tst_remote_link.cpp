@@ -1,5 +1,5 @@
-// The relay against real ser2net on a pseudo-terminal, and against scripted peers for the
-// servers ser2net cannot play.
+// The relay against real ser2net on a pseudo-terminal, and against a server that takes the
+// option but never answers a setting.
 
 #include "fake_server.h"
 #include "ser2net_server.h"
@@ -79,11 +79,6 @@ void writeAll(RemoteLink& link, const Bytes& bytes) {
     QCOMPARE(code, 0);
 }
 
-bool readableWithin(int fd, std::chrono::milliseconds time) {
-    pollfd entry{fd, POLLIN, 0};
-    return ::poll(&entry, 1, static_cast<int>(time.count())) == 1;
-}
-
 Bytes everyByteAndErased() {
     Bytes b;
     for (int i = 0; i < 256; ++i)
@@ -101,11 +96,7 @@ private slots:
     void bytesArriveExactlyBothWays_data();
     void bytesArriveExactlyBothWays();
     void remoteLineTakesTheSettings();
-    void connectFailures_data();
-    void connectFailures();
     void serverThatNeverAnswersDoesNotStall();
-    void negotiationAloneIsNoData();
-    void droppedConnectionIsAHangUp();
 };
 
 void TestRemoteLink::initTestCase() {
@@ -159,31 +150,6 @@ void TestRemoteLink::remoteLineTakesTheSettings() {
     QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
 }
 
-void TestRemoteLink::connectFailures_data() {
-    QTest::addColumn<bool>("unreachable");
-    QTest::addColumn<int>("code");
-    QTest::newRow("refused") << false << int(ECONNREFUSED);
-    QTest::newRow("no answer within the time") << true << int(ETIMEDOUT);
-}
-
-void TestRemoteLink::connectFailures() {
-    QFETCH(bool, unreachable);
-    QFETCH(int, code);
-    FullListener full;
-    const std::uint16_t port = unreachable ? full.port() : quillmark::testing::freeLoopbackPort();
-    LinkTiming timing;
-    timing.connect = 400ms;
-    RemoteLink link;
-    const auto start = Clock::now();
-    const auto failure = link.open(Endpoint{Endpoint::Mode::Rfc2217, "127.0.0.1", port}, timing);
-    const auto took = Clock::now() - start;
-    QCOMPARE(failure.code, code);
-    QVERIFY(!link.isOpen());
-    QVERIFY(took < 2s);
-    if (unreachable)
-        QVERIFY(took >= 400ms);
-}
-
 void TestRemoteLink::serverThatNeverAnswersDoesNotStall() {
     FakeServer silent;
     LinkTiming timing;
@@ -215,41 +181,6 @@ void TestRemoteLink::serverThatNeverAnswersDoesNotStall() {
     // Greeting, the two settings, then the data with its IAC doubled.
     QVERIFY(wire.size() >= 3);
     QCOMPARE(Bytes(wire.end() - 3, wire.end()), (Bytes{0x01, 0xFF, 0xFF}));
-}
-
-void TestRemoteLink::negotiationAloneIsNoData() {
-    FakeServer server;
-    std::thread peer([&] { QVERIFY(server.accept()); });
-    RemoteLink link;
-    LinkTiming timing;
-    timing.negotiation = 200ms;
-    QVERIFY(!link.open({Endpoint::Mode::Rfc2217, "127.0.0.1", server.port()}, timing).failed());
-    peer.join();
-    // Modem state and unknown options: no data byte among them.
-    server.send(
-        {0xFF, 0xFD, 44, 0xFF, 0xFA, 44, 107, 0xB0, 0xFF, 0xF0, 0xFF, 0xFB, 0x18, 0xFF, 0xF1});
-    QVERIFY(!readableWithin(link.dataDescriptor(), 300ms));
-    QCOMPARE(link.modemState().value_or(0), std::uint8_t{0xB0});
-    server.send({0xFF, 0xFF, 0x41});
-    QCOMPARE(readAll(link.dataDescriptor(), 2), (Bytes{0xFF, 0x41}));
-}
-
-void TestRemoteLink::droppedConnectionIsAHangUp() {
-    FakeServer server;
-    std::thread peer([&] { QVERIFY(server.accept()); });
-    RemoteLink link;
-    QVERIFY(!link.open({Endpoint::Mode::RawTcp, "127.0.0.1", server.port()}).failed());
-    peer.join();
-    server.send({0x10, 0x20});
-    server.drop();
-    QCOMPARE(readAll(link.dataDescriptor(), 2), (Bytes{0x10, 0x20}));
-    pollfd entry{link.dataDescriptor(), POLLIN, 0};
-    QCOMPARE(::poll(&entry, 1, 2000), 1);
-    QVERIFY(entry.revents & POLLHUP);
-    std::uint8_t byte = 0;
-    QCOMPARE(::read(link.dataDescriptor(), &byte, 1), ssize_t(0));
-    int code = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((void(link.write(&byte, 1, code)), code == EIO), 2000);
 }
 
 QTEST_GUILESS_MAIN(TestRemoteLink)

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QWindow>
 
 QString standardErrorText(const QString& message) {
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))
@@ -16,9 +17,16 @@ void centreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr)
         return;
-    QRect frame = window.frameGeometry();
+    // The window handle knows the frame as soon as the window manager has put it on; the
+    // widget's own frame geometry learns it only at the next move.
+    QWindow* handle = window.windowHandle();
+    const QMargins margins = handle ? handle->frameMargins() : QMargins();
+    QRect frame = window.geometry().marginsAdded(margins);
     frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
+    if (handle && !margins.isNull())
+        handle->setFramePosition(frame.topLeft());
+    else
+        window.move(frame.topLeft());
 }
 
 namespace {
@@ -44,7 +52,8 @@ protected:
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::WindowActivate:
-            if (awaitingFrame_ && window_.frameGeometry() != window_.geometry()) {
+            if (awaitingFrame_ && window_.windowHandle() &&
+                !window_.windowHandle()->frameMargins().isNull()) {
                 awaitingFrame_ = false;
                 centreOnScreen(window_);
             }

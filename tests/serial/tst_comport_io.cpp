@@ -3,6 +3,7 @@
 
 #include "pty_pair.h"
 #include "serial/comport.h"
+#include "serial/serial_platform.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -338,7 +339,7 @@ void TestComPortIo::hangUpFailsReadWithTheSystemText() {
         QFAIL("read from a hung-up line succeeded");
     } catch (const EComError& e) {
         QCOMPARE(e.ErrorCode, EIO);
-        QCOMPARE(std::string(e.what()), std::string("Input/output error"));
+        QCOMPARE(std::string(e.what()), quillmark::serial::systemErrorText(EIO));
     }
 }
 

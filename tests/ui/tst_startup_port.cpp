@@ -2,12 +2,16 @@
 
 #include "window_fixture.h"
 
+#include "fake_port.h"
 #include "serial/comport.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QTest>
+
+#include <cerrno>
+#include <optional>
 
 using Kind = ScriptedDialogs::Kind;
 
@@ -88,18 +92,24 @@ void TestStartupPort::startup() {
     Window w(options);
     if (linkedPort > 0)
         w.config().linkPort(linkedPort, w.pty().slavePath());
+    // Without a link (the folder is only made by start-up) COM1 is the machine's own port:
+    // a fake stands in for it, which cannot be opened.
+    auto machinePort = std::make_shared<FakeDevice>();
+    machinePort->openError = ENOENT;
+    std::optional<FakePortFactory> fake;
+    if (linkedPort == 0)
+        fake.emplace(machinePort);
     w.form().FormCreate();
 
-    // Without a link (the folder is only made by start-up) COM1 is the machine's own port,
-    // which may or may not open here.
-    const bool portKnown = linkedPort > 0;
-    if (portKnown)
-        QCOMPARE(w.dialogs().texts(Kind::StandardError),
-                 error.isEmpty() ? QStringList() : QStringList(error));
+    QCOMPARE(machinePort->calls.value(0),
+             linkedPort == 0 ? QString("open /dev/ttyS0") : QString());
+    if (linkedPort == 0)
+        error = QString::fromStdString(quillmark::serial::systemErrorText(ENOENT)) + ".";
+    QCOMPARE(w.dialogs().texts(Kind::StandardError),
+             error.isEmpty() ? QStringList() : QStringList(error));
     QCOMPARE(w.control<QComboBox>("Portserie")->currentIndex(), shownIndex);
     QCOMPARE(QString::fromStdString(w.form().port().DeviceName()), device);
-    if (portKnown)
-        QCOMPARE(w.form().port().Active(), active);
+    QCOMPARE(w.form().port().Active(), active);
     QCOMPARE(w.config().readSetting(), std::optional<QByteArray>(fileAfter));
     QCOMPARE(w.form().configFilePath(), w.config().settingPath());
 }

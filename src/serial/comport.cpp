@@ -118,6 +118,10 @@ void TCustomComPort::CreateHandle() {
 
 void TCustomComPort::DestroyHandle() {
     StopThread();
+    // A real UART would otherwise hold close() until its queue drained (forever under flow
+    // control); no one waits for an outstanding write anyway.
+    if (Active())
+        (void)platform_->purge(false, true);
     if (platform_)
         platform_->close();
     read_ = Transfer{};
@@ -125,17 +129,12 @@ void TCustomComPort::DestroyHandle() {
 }
 
 void TCustomComPort::applyPriorityClass() {
-    if (priorityClass_ == pcDefault)
-        return;
-    savedPriorityClass_ = quillmark::serial::currentProcessNice();
-    quillmark::serial::setProcessNice(niceOf(priorityClass_));
+    if (priorityClass_ != pcDefault)
+        priority_.apply(niceOf(priorityClass_));
 }
 
 void TCustomComPort::restorePriorityClass() {
-    if (!savedPriorityClass_)
-        return;
-    quillmark::serial::setProcessNice(*savedPriorityClass_);
-    savedPriorityClass_.reset();
+    priority_.restore();
 }
 
 void TCustomComPort::CheckResult(OsResult result) const {

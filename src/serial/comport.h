@@ -4,6 +4,7 @@
 // line events through handler slots on the UI thread. Failures are raised as EComError.
 
 #include "handler.h"
+#include "process_priority.h"
 
 #include "core/line_direction.h"
 
@@ -24,6 +25,7 @@ class TComThread;
 namespace quillmark::serial {
 class PlatformPort;
 struct OsResult;
+struct LineWatch;
 struct ThreadShared;
 class HandOverRelay;
 class LineObserver;
@@ -257,7 +259,11 @@ public:
     TReadWriteEvent AfterRead, AfterWrite, BeforeRead, BeforeWrite;
     TComErrorEvent OnError;
 
-    // The thirteen line-event slots: setting one re-computes the event mask.
+    // The thirteen line-event slots: setting one re-computes the event mask. Raised on Linux:
+    // RxChar and TxEmpty on every tty; CTSChange, DSRChange, Ring, RLSDChange (TIOCMIWAIT),
+    // Break and LineError (TIOCGICOUNT) only where the driver keeps line counters, which
+    // pseudo-terminals do not. RxFlag, Rx80PercFull, Event1, Event2 and PrinterError have
+    // no Linux counterpart and are never raised.
     [[nodiscard]] const TNotifyEvent& OnRxChar() const;
     void SetOnRxChar(TNotifyEvent h);
     [[nodiscard]] const TNotifyEvent& OnBreak() const;
@@ -378,8 +384,11 @@ private:
     void snapshotLineCounters();
     void tapBytes(quillmark::LineDirection direction, const std::uint8_t* bytes, std::size_t count);
     void drainInputToObserver();
+    [[nodiscard]] std::uint32_t lineEventsSinceLastDelivery();
+    [[nodiscard]] quillmark::serial::LineWatch lineWatchWanted() const;
+    void restartLineWatch();
     // Event thread handover, run on the port's thread.
-    void deliverEvents(ThreadShared& shared);
+    void deliverEvents(ThreadShared& shared, int wakes);
     void handleWaitError(ThreadShared& shared, int code);
     [[nodiscard]] bool closeOnEventThread();
 
@@ -405,13 +414,14 @@ private:
     std::unique_ptr<TTimeouts> timeouts_;
     std::array<TNotifyEvent, nsCount> notify_;
     TLineErrorEvent onLineError_;
-    std::optional<int> savedPriorityClass_; // nice value before opening, when changed
+    quillmark::serial::ProcessPriority priority_;
     int lastWaitError_ = 0;
     Transfer read_;
     std::uint64_t bytesRead_ = 0;
     std::uint64_t bytesPurged_ = 0;
-    std::array<std::uint32_t, 5> lineCounters_{};
     quillmark::serial::LineObserver* lineObserver_ = nullptr;
+    std::array<std::uint32_t, 5> lineCounters_{};  // as the last CheckLineErrors saw them
+    std::array<std::uint32_t, 9> eventCounters_{}; // as the last delivery saw them
 };
 
 class TComPort : public TCustomComPort {

@@ -19,6 +19,10 @@ constexpr std::array<std::uint32_t, 12> kNotifyBits{0x0040, 0x0008, 0x0010, 0x08
                                                     0x0100, 0x0020, 0x0400, 0x0001, 0x0002, 0x0004};
 constexpr std::uint32_t kLineErrorBit = 0x0080;
 constexpr std::uint32_t kRxCharBit = 0x0001;
+constexpr std::uint32_t kTxEmptyBit = 0x0004;
+// Event bits of the counters in eventCounters_ order: break, four errors, four modem lines.
+constexpr std::array<std::uint32_t, 9> kCounterBits{0x0040, 0x0080, 0x0080, 0x0080, 0x0080,
+                                                    0x0008, 0x0010, 0x0100, 0x0020};
 
 TCustomComPort::HandlerErrorReport& handlerErrorReport() {
     static TCustomComPort::HandlerErrorReport report;
@@ -112,8 +116,26 @@ void TCustomComPort::UpdateEventMask() {
     const std::uint32_t mask = EventMask();
     if (mask == 0)
         StopThread();
+    else if (thread_)
+        restartLineWatch();
     else
         StartThread();
+}
+
+quillmark::serial::LineWatch TCustomComPort::lineWatchWanted() const {
+    quillmark::serial::LineWatch want;
+    for (const NotifySlot slot : {nsCTSChange, nsDSRChange, nsRing, nsRLSDChange})
+        want.modemLines = want.modemLines || static_cast<bool>(notify_.at(slot));
+    want.outputDrained = static_cast<bool>(notify_.at(nsTxEmpty));
+    return want;
+}
+
+// A device that cannot report an event (a pseudo-terminal has no modem lines) raises none.
+void TCustomComPort::restartLineWatch() {
+    platform_->stopLineWatch();
+    const auto want = lineWatchWanted();
+    if (want.modemLines || want.outputDrained)
+        (void)platform_->startLineWatch(want, thread_->waiter.lineDescriptor());
 }
 
 void TCustomComPort::StartThread() {
@@ -128,9 +150,11 @@ void TCustomComPort::StartThread() {
     relay_ = std::make_unique<quillmark::serial::HandOverRelay>(shared->handOver);
     // Known to the port before the thread runs: its first delivery may come at once.
     thread_ = shared;
+    restartLineWatch();
     try {
         TComThread::Start(shared);
     } catch (const std::system_error& e) {
+        platform_->stopLineWatch();
         thread_.reset();
         retireRelay(false);
         const int code = e.code().value();
@@ -142,6 +166,8 @@ void TCustomComPort::StopThread() {
     if (!thread_)
         return;
     thread_->terminate = true;
+    // Nothing may write to the waiter's descriptors once the thread's state can go.
+    platform_->stopLineWatch();
     retireRelay(thread_->handOver.stop());
     thread_->waiter.forgetDevice(platform_->descriptor());
     thread_->waiter.poke();
@@ -184,19 +210,43 @@ void TCustomComPort::DispatchEvents(std::uint32_t events) {
     }
 }
 
-void TCustomComPort::deliverEvents(ThreadShared& shared) {
+void TCustomComPort::deliverEvents(ThreadShared& shared, int wakes) {
     // Arrivals during the handlers count even when a handler has already read them.
     const int queuedBefore = inputQueueOrZero();
     const std::uint64_t takenBefore = bytesTakenFromInput();
-    DispatchEvents(EventMask() & kRxCharBit);
+    std::uint32_t events = lineEventsSinceLastDelivery();
+    if ((wakes & quillmark::serial::wakeData) != 0)
+        events |= kRxCharBit;
+    if ((wakes & quillmark::serial::wakeLine) != 0 && platform_->takeOutputDrained())
+        events |= kTxEmptyBit;
+    DispatchEvents(events & EventMask());
     if (shared.terminate.load())
         return; // closed or re-opened meanwhile
-    if (shared.waiter.drainDeviceEdges())
+    const auto edges = shared.waiter.drainDeviceEdges();
+    if (edges.hungUp)
         shared.vanished = true;
+    // Characters that came before a delivery for other events were not reported yet.
+    if (edges.data && (wakes & quillmark::serial::wakeData) == 0)
+        shared.pendingArrival = true;
     const auto arrived = static_cast<std::int64_t>(bytesTakenFromInput() - takenBefore) +
                          inputQueueOrZero() - queuedBefore;
     if (arrived > 0)
         shared.pendingArrival = true;
+}
+
+// Break, line errors and modem-line changes, from the device's counters (none on a pty).
+std::uint32_t TCustomComPort::lineEventsSinceLastDelivery() {
+    quillmark::serial::LineCounters c;
+    if (!Active() || !platform_->lineCounters(c).ok())
+        return 0;
+    const std::array<std::uint32_t, 9> now{c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun,
+                                           c.cts, c.dsr,   c.ring,    c.rlsd};
+    std::uint32_t events = 0;
+    for (std::size_t i = 0; i < now.size(); ++i)
+        if (now.at(i) != eventCounters_.at(i))
+            events |= kCounterBits.at(i);
+    eventCounters_ = now;
+    return events;
 }
 
 void TCustomComPort::handleWaitError(ThreadShared& shared, int code) {

@@ -166,14 +166,15 @@ void TCustomComPort::pumpRead() {
 
 void TCustomComPort::snapshotLineCounters() {
     quillmark::serial::LineCounters c;
-    if (platform_->lineCounters(c).ok())
+    if (platform_->lineCounters(c).ok()) {
         lineCounters_ = {c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun};
+        eventCounters_ = {c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun,
+                          c.cts, c.dsr,   c.ring,    c.rlsd};
+    }
 }
 
 void TCustomComPort::CheckLineErrors() {
     CheckOpen();
-    if (!onLineError_)
-        return;
     quillmark::serial::LineCounters c;
     // Ttys without counters (pseudo-terminals) report no line errors.
     if (!platform_->lineCounters(c).ok())
@@ -185,7 +186,8 @@ void TCustomComPort::CheckLineErrors() {
     for (std::size_t i = 0; i < now.size(); ++i)
         if (now.at(i) != lineCounters_.at(i))
             errors |= static_cast<TLineErrors>(1U << kinds.at(i));
+    // Cleared even without a handler, so that one assigned later sees only new errors.
     lineCounters_ = now;
-    if (errors != 0)
+    if (errors != 0 && onLineError_)
         onLineError_(this, errors);
 }

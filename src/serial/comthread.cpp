@@ -32,9 +32,9 @@ void TComThread::Execute(std::shared_ptr<Shared> shared) {
 }
 
 bool TComThread::WaitForEvent(Shared& shared) {
-    bool deliver = shared.pendingArrival.exchange(false);
+    int wakes = shared.pendingArrival.exchange(false) ? quillmark::serial::wakeData : 0;
     bool hungUp = shared.vanished.exchange(false);
-    if (!deliver && !hungUp) {
+    if (wakes == 0 && !hungUp) {
         const auto wake = shared.waiter.wait();
         if (shared.terminate.load())
             return false;
@@ -45,14 +45,15 @@ bool TComThread::WaitForEvent(Shared& shared) {
             return false;
         }
         hungUp = wake.hungUp;
-        deliver = wake.data;
+        wakes = (wake.data ? quillmark::serial::wakeData : 0) |
+                (wake.line ? quillmark::serial::wakeLine : 0);
     }
     if (hungUp) {
         ReportWaitError(shared, EIO);
         return false;
     }
-    if (deliver)
-        Deliver(shared);
+    if (wakes != 0)
+        Deliver(shared, wakes);
     return true;
 }
 
@@ -69,14 +70,14 @@ void TComThread::RunOnPortThread(Shared& shared, int argument, void (*fn)(Shared
     shared.handOver.run(fn, shared, argument);
 }
 
-void TComThread::Deliver(Shared& shared) {
+void TComThread::Deliver(Shared& shared, int wakes) {
     if (!shared.synchronize) {
         const std::lock_guard lock(shared.dispatching);
         if (!shared.terminate.load())
-            shared.port->deliverEvents(shared);
+            shared.port->deliverEvents(shared, wakes);
         return;
     }
-    RunOnPortThread(shared, 0, [](Shared& s, int) { s.port->deliverEvents(s); });
+    RunOnPortThread(shared, wakes, [](Shared& s, int w) { s.port->deliverEvents(s, w); });
 }
 
 void TComThread::ReportWaitError(Shared& shared, int code) {

@@ -14,6 +14,9 @@ class TCustomComPort;
 
 namespace quillmark::serial {
 
+// What woke the event thread, handed to the delivery.
+enum Wakes : int { wakeData = 1, wakeLine = 2 };
+
 struct ThreadShared {
     // Set by the port (on its own thread) when it stops the thread; from then on the thread
     // never touches the port again.
@@ -50,7 +53,7 @@ private:
     static void Execute(std::shared_ptr<Shared> shared);
     // One cycle; false when the loop must end.
     [[nodiscard]] static bool WaitForEvent(Shared& shared);
-    static void Deliver(Shared& shared);
+    static void Deliver(Shared& shared, int wakes);
     static void ReportWaitError(Shared& shared, int code);
     // Runs fn on the port's thread, unless the port stopped this thread, and waits for it.
     static void RunOnPortThread(Shared& shared, int argument, void (*fn)(Shared&, int));

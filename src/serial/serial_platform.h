@@ -134,8 +134,6 @@ private:
 
 // Process and thread scheduling, best effort: failures are reported only as false.
 enum class ThreadLevel { Idle, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
-[[nodiscard]] std::optional<int> currentProcessNice();
-bool setProcessNice(int nice);
 // Applies to the calling thread.
 bool setCurrentThreadLevel(ThreadLevel level);
 
@@ -146,6 +144,7 @@ public:
     struct Wake {
         bool data = false;   // characters arrived
         bool poked = false;  // poke() was called
+        bool line = false;   // the port's line watch saw an event
         bool hungUp = false; // the device has gone
         int failure = 0;     // errno of a failed wait
     };
@@ -155,22 +154,25 @@ public:
     EventWaiter(const EventWaiter&) = delete;
     EventWaiter& operator=(const EventWaiter&) = delete;
 
-    // Creates the epoll set and the eventfd and registers the device edge-triggered.
+    // Creates the epoll set and the eventfds and registers the device edge-triggered.
     [[nodiscard]] OsResult create(int deviceFd);
+    // For PlatformPort::startLineWatch: readable when the port saw a line event.
+    [[nodiscard]] int lineDescriptor() const { return lineFd_; }
     // Takes the device out of the set; later waits see only pokes.
     void forgetDevice(int deviceFd);
     // Wakes a blocked wait(); safe from any thread.
     void poke();
     // Blocks until something happens.
     [[nodiscard]] Wake wait();
-    // Consumes device edges that are already pending; reports a hang-up among them.
-    [[nodiscard]] bool drainDeviceEdges();
+    // Consumes device edges that are already pending; reports data and hang-up among them.
+    [[nodiscard]] Wake drainDeviceEdges();
 
 private:
     [[nodiscard]] Wake waitOnce(int timeoutMs);
 
     int epollFd_ = -1;
     int pokeFd_ = -1;
+    int lineFd_ = -1;
 };
 
 } // namespace quillmark::serial

@@ -96,15 +96,16 @@ OsResult TtyPort::open(const std::string& path) {
         [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
         return fromErrno();
-    // TIOCEXCL keeps other users out, flock also a second open by root or by ourselves.
-    if (::ioctl(fd, TIOCEXCL) < 0) {
-        const OsResult failure = fromErrno();
-        ::close(fd);
-        return failure;
-    }
+    // flock keeps out a second open by root or by ourselves, TIOCEXCL other users. The lock
+    // comes first: a tty that another program holds must not be left exclusive by us.
     if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0) {
         // Held by another open: the device is busy, not "try again".
         const OsResult failure = errno == EWOULDBLOCK ? OsResult{EBUSY} : fromErrno();
+        ::close(fd);
+        return failure;
+    }
+    if (::ioctl(fd, TIOCEXCL) < 0) {
+        const OsResult failure = fromErrno();
         ::close(fd);
         return failure;
     }
@@ -113,6 +114,7 @@ OsResult TtyPort::open(const std::string& path) {
 }
 
 void TtyPort::close() {
+    stopLineWatch();
     if (fd_ < 0)
         return;
     ::ioctl(fd_, TIOCNXCL);
@@ -143,6 +145,8 @@ IoResult TtyPort::readSome(void* buffer, std::size_t length) {
 
 IoResult TtyPort::writeSome(const void* buffer, std::size_t length) {
     const ssize_t n = retryEintr([&] { return ::write(fd_, buffer, length); });
+    if (n > 0 && watcher_)
+        watcher_->noteWrite();
     if (n >= 0)
         return IoResult{static_cast<std::size_t>(n), 0};
     if (errno == EAGAIN)
@@ -219,16 +223,18 @@ OsResult TtyPort::lineCounters(LineCounters& counters) const {
     return {};
 }
 
-std::optional<int> currentProcessNice() {
-    errno = 0;
-    const int nice = ::getpriority(PRIO_PROCESS, 0);
-    if (nice == -1 && errno != 0)
-        return std::nullopt;
-    return nice;
+OsResult TtyPort::startLineWatch(LineWatch what, int notifyFd) {
+    stopLineWatch();
+    watcher_ = std::make_unique<LineWatcher>(fd_, notifyFd);
+    return watcher_->start(what);
 }
 
-bool setProcessNice(int nice) {
-    return ::setpriority(PRIO_PROCESS, 0, nice) == 0;
+void TtyPort::stopLineWatch() {
+    watcher_.reset();
+}
+
+bool TtyPort::takeOutputDrained() {
+    return watcher_ && watcher_->takeDrained();
 }
 
 bool setCurrentThreadLevel(ThreadLevel level) {
@@ -253,20 +259,24 @@ EventWaiter::~EventWaiter() {
         ::close(epollFd_);
     if (pokeFd_ >= 0)
         ::close(pokeFd_);
+    if (lineFd_ >= 0)
+        ::close(lineFd_);
 }
 
 OsResult EventWaiter::create(int deviceFd) {
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
     if (epollFd_ < 0)
         return fromErrno();
-    pokeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (pokeFd_ < 0)
-        return fromErrno();
-    epoll_event poke{};
-    poke.events = EPOLLIN;
-    poke.data.fd = pokeFd_;
-    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, pokeFd_, &poke) < 0)
-        return fromErrno();
+    for (int* fd : {&pokeFd_, &lineFd_}) {
+        *fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (*fd < 0)
+            return fromErrno();
+        epoll_event entry{};
+        entry.events = EPOLLIN;
+        entry.data.fd = *fd;
+        if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, *fd, &entry) < 0)
+            return fromErrno();
+    }
     epoll_event device{};
     device.events = EPOLLIN | EPOLLET;
     device.data.fd = deviceFd;
@@ -285,21 +295,24 @@ void EventWaiter::poke() {
 
 EventWaiter::Wake EventWaiter::wait() {
     Wake wake = waitOnce(-1);
-    if (wake.poked) {
+    for (const auto& [seen, fd] : {std::pair{wake.poked, pokeFd_}, std::pair{wake.line, lineFd_}}) {
         std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t n = ::read(pokeFd_, &count, sizeof count);
+        if (seen)
+            [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
     }
     return wake;
 }
 
-bool EventWaiter::drainDeviceEdges() {
-    // The poke descriptor is level-triggered and not read here, so no poke is lost.
-    return waitOnce(0).hungUp;
+EventWaiter::Wake EventWaiter::drainDeviceEdges() {
+    // The poke and line descriptors are level-triggered and not read here: nothing is lost.
+    return waitOnce(0);
 }
 
 EventWaiter::Wake EventWaiter::waitOnce(int timeoutMs) {
-    std::array<epoll_event, 2> events{};
-    const int n = retryEintr([&] { return ::epoll_wait(epollFd_, events.data(), 2, timeoutMs); });
+    std::array<epoll_event, 3> events{};
+    const int n = retryEintr([&] {
+        return ::epoll_wait(epollFd_, events.data(), static_cast<int>(events.size()), timeoutMs);
+    });
     Wake wake;
     if (n < 0) {
         wake.failure = fromErrno().code;
@@ -309,6 +322,8 @@ EventWaiter::Wake EventWaiter::waitOnce(int timeoutMs) {
         const auto& e = events.at(static_cast<std::size_t>(i));
         if (e.data.fd == pokeFd_) {
             wake.poked = true;
+        } else if (e.data.fd == lineFd_) {
+            wake.line = true;
         } else {
             wake.hungUp = wake.hungUp || (e.events & (EPOLLHUP | EPOLLERR)) != 0;
             wake.data = wake.data || (e.events & EPOLLIN) != 0;

@@ -2,7 +2,10 @@
 
 // The tty backend of PlatformPort: a local serial device or a pseudo-terminal.
 
+#include "serial/serial_line_watch.h"
 #include "serial/serial_platform.h"
+
+#include <memory>
 
 namespace quillmark::serial {
 
@@ -32,11 +35,18 @@ public:
     [[nodiscard]] OsResult modemLines(ModemLines& lines) const override;
     [[nodiscard]] OsResult lineCounters(LineCounters& counters) const override;
 
+    // Modem-line changes need line counters and TIOCMIWAIT, which serial drivers have and
+    // pseudo-terminals lack; the output queue emptying is seen on every tty.
+    [[nodiscard]] OsResult startLineWatch(LineWatch what, int notifyFd) override;
+    void stopLineWatch() override;
+    [[nodiscard]] bool takeOutputDrained() override;
+
 private:
     [[nodiscard]] bool hungUp() const;
     [[nodiscard]] WaitOutcome waitFor(short events, Deadline deadline, int& code);
 
     int fd_ = -1;
+    std::unique_ptr<LineWatcher> watcher_;
 };
 
 } // namespace quillmark::serial

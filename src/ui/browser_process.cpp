@@ -2,6 +2,8 @@
 
 #include "browser_protocol.h"
 
+#include "serial/process_priority.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
@@ -142,6 +144,8 @@ void ProcessBrowser::start(const QString& program) {
     if (canEmbedForeignWindows())
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
     helper->setProcessEnvironment(environment);
+    // A whole browser engine must not run raised beside the transmitter link.
+    quillmark::serial::startAtNormalPriority(*helper);
     connect(helper.get(), &QProcess::readyReadStandardOutput, this,
             &ProcessBrowser::readHelperOutput);
     helper->start(QIODevice::ReadWrite);

@@ -4,13 +4,24 @@
 #include "serial/comport.h"
 #include "serial/serial_platform.h"
 
+#include "serial/process_priority.h"
+
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <semaphore>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -86,9 +97,12 @@ private slots:
     void refusedSettingLeavesPortClosed_data();
     void refusedSettingLeavesPortClosed();
     void secondOpenFailsAndFirstStaysUsable();
+    void failedOpenLeavesTheHoldersTtyShared();
     void failedOpenLeavesNothingBehind_data();
     void failedOpenLeavesNothingBehind();
     void openRaisesPriorityAndCloseRestoresIt();
+    void priorityClassHoldsForEveryThread();
+    void childStartsAtNormalPriority();
     void comNameResolution_data();
     void comNameResolution();
     void comNameOpensThroughConfigLink();
@@ -238,7 +252,7 @@ void TestComPort::secondOpenFailsAndFirstStaysUsable() {
         QFAIL("the second open succeeded");
     } catch (const EComError& e) {
         QCOMPARE(e.ErrorCode, EBUSY);
-        QCOMPARE(std::string(e.what()), std::string("Device or resource busy"));
+        QCOMPARE(std::string(e.what()), quillmark::serial::systemErrorText(EBUSY));
     }
     QVERIFY(!second.Active());
     QVERIFY(first.Active());
@@ -248,11 +262,26 @@ void TestComPort::secondOpenFailsAndFirstStaysUsable() {
     QCOMPARE(first.ReadByte(), std::uint8_t(0x33));
 }
 
+// Another program holds the tty (flock): the refused open must not make it exclusive.
+void TestComPort::failedOpenLeavesTheHoldersTtyShared() {
+    PtyPair pty;
+    const int holder = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(holder >= 0);
+    QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    TComPort port;
+    port.SetDeviceName(pty.slavePath());
+    QVERIFY_THROWS_EXCEPTION(EComError, port.Open());
+    int exclusive = -1;
+    QCOMPARE(::ioctl(holder, TIOCGEXCL, &exclusive), 0);
+    QCOMPARE(exclusive, 0);
+    ::close(holder);
+}
+
 void TestComPort::failedOpenLeavesNothingBehind_data() {
     QTest::addColumn<QString>("device");
     QTest::addColumn<int>("code");
     QTest::newRow("no such path") << "/dev/quillmark-no-such-device" << ENOENT;
-    QTest::newRow("COM200 without a link") << "COM200" << ENOENT;
+    QTest::newRow("COM7 linked to a missing path") << "COM7" << ENOENT;
     QTest::newRow("not a tty") << "/dev/null" << ENOTTY;
     QTest::newRow("a directory") << "/tmp" << EISDIR;
 }
@@ -260,6 +289,8 @@ void TestComPort::failedOpenLeavesNothingBehind_data() {
 void TestComPort::failedOpenLeavesNothingBehind() {
     QFETCH(QString, device);
     QFETCH(int, code);
+    const ConfigHome home;
+    std::filesystem::create_symlink(home.configDir() / "no-such-device", home.configDir() / "COM7");
     const int threads = threadCount();
     const int descriptors = openDescriptorCount();
     const int nice = currentNice();
@@ -295,6 +326,51 @@ void TestComPort::openRaisesPriorityAndCloseRestoresIt() {
     QVERIFY(currentNice() < nice);
     port.Close();
     QCOMPARE(currentNice(), nice);
+}
+
+// Linux keeps a nice value per thread: the class must reach threads other than the opener.
+void TestComPort::priorityClassHoldsForEveryThread() {
+    if (geteuid() != 0)
+        QSKIP("raising the priority needs CAP_SYS_NICE");
+    PtyPair pty;
+    struct Other {
+        std::atomic<pid_t> tid{0};
+        std::binary_semaphore done{0};
+        std::thread thread{[this] {
+            tid = static_cast<pid_t>(::syscall(SYS_gettid));
+            done.acquire();
+        }};
+        ~Other() {
+            done.release();
+            thread.join();
+        }
+    } other;
+    QTRY_VERIFY(other.tid != 0);
+    const auto niceOfOther = [&] { return ::getpriority(PRIO_PROCESS, id_t(other.tid.load())); };
+    const int before = niceOfOther();
+    TComPort port;
+    configureLikeMainWindow(port, pty.slavePath());
+    port.Open();
+    QCOMPARE(niceOfOther(), currentNice());
+    QVERIFY(niceOfOther() < before);
+    port.Close();
+    QCOMPARE(niceOfOther(), before);
+}
+
+void TestComPort::childStartsAtNormalPriority() {
+    if (geteuid() != 0)
+        QSKIP("raising the priority needs CAP_SYS_NICE");
+    PtyPair pty;
+    const int normal = currentNice();
+    TComPort port;
+    configureLikeMainWindow(port, pty.slavePath());
+    port.Open();
+    QVERIFY(currentNice() < normal);
+    QProcess child;
+    quillmark::serial::startAtNormalPriority(child);
+    child.start("nice", {}); // prints the niceness it runs at
+    QVERIFY(child.waitForFinished(5000));
+    QCOMPARE(child.readAllStandardOutput().trimmed().toInt(), normal);
 }
 
 void TestComPort::comNameResolution_data() {
@@ -556,7 +632,7 @@ void TestComPort::onErrorSeesAndCanAbort() {
     });
     QVERIFY_THROWS_EXCEPTION(EAbort, port.Open());
     QCOMPARE(seenCode, ENOENT);
-    QCOMPARE(seenText, std::string("No such file or directory"));
+    QCOMPARE(seenText, quillmark::serial::systemErrorText(ENOENT));
     chosen = caFail;
     QVERIFY_THROWS_EXCEPTION(EComError, port.Open());
 }

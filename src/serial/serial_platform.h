@@ -10,10 +10,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quillmark::serial {
 
 struct OsResult {
+    OsResult() = default;
+    // Not an aggregate: OsResult{code} leaves the message empty without a warning.
+    OsResult(int errorCode, std::string text = {}) : code(errorCode), message(std::move(text)) {}
     int code = 0;        // errno, 0 when the call succeeded
     std::string message; // the error's text when the errno text would not say enough
     [[nodiscard]] bool ok() const { return code == 0; }

@@ -1,11 +1,15 @@
 #include "control_adapters.h"
 
+#include "text_bytes.h"
+
 #include <QApplication>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QValidator>
 
 #include <algorithm>
 
@@ -42,6 +46,23 @@ void DropDownComboBox::showPopup() {
     QComboBox::showPopup();
 }
 
+namespace {
+
+class StorableTextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& /*pos*/) const override {
+        return std::all_of(input.cbegin(), input.cend(), quillmark::storableInEdit) ? Acceptable
+                                                                                    : Invalid;
+    }
+};
+
+} // namespace
+
+ClickLineEdit::ClickLineEdit(QWidget* parent) : QLineEdit(parent) {
+    setValidator(new StorableTextValidator(this));
+}
+
 void ClickLineEdit::mousePressEvent(QMouseEvent* event) {
     QLineEdit::mousePressEvent(event);
     if (event->button() == Qt::LeftButton)
@@ -64,8 +85,10 @@ void MemoEdit::enforceLimit() {
     if (reverting_)
         return;
     const QString now = toPlainText();
+    const bool storable = std::all_of(now.cbegin(), now.cend(), quillmark::storableInMemo);
     // Shortening is always allowed, also for text the program set beyond the limit.
-    if (storedLength(now) <= maxLength_ || storedLength(now) <= storedLength(accepted_)) {
+    if (storable &&
+        (storedLength(now) <= maxLength_ || storedLength(now) <= storedLength(accepted_))) {
         accepted_ = now;
         return;
     }
@@ -82,8 +105,30 @@ void MemoEdit::enforceLimit() {
 QString MemoEdit::toPlainText() const {
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
+}
+
+void MemoEdit::insertFromMimeData(const QMimeData* source) {
+    if (!source->hasText())
+        return;
+    // Line ends arrive as the document will hold them: each one a paragraph break.
+    QString text = source->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (!std::all_of(text.cbegin(), text.cend(), quillmark::storableInMemo))
+        return;
+    QTextCursor cursor = textCursor();
+    QString selected = cursor.selectedText();
+    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    int room = maxLength_ - (storedLength(toPlainText()) - storedLength(selected));
+    qsizetype fits = 0;
+    for (; fits < text.size(); ++fits) {
+        room -= text[fits] == QLatin1Char('\n') ? 2 : 1;
+        if (room < 0)
+            break;
+    }
+    cursor.insertText(text.left(fits));
+    setTextCursor(cursor);
 }
 
 void MemoEdit::setStoredText(const QString& text) {

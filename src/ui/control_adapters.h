@@ -24,10 +24,12 @@ signals:
     void dropDown();
 };
 
+// Refuses input holding a character that no byte stands for; a paste past the length limit
+// is cut at the limit.
 class ClickLineEdit : public QLineEdit {
     Q_OBJECT
 public:
-    using QLineEdit::QLineEdit;
+    explicit ClickLineEdit(QWidget* parent = nullptr);
 
 signals:
     void clicked();
@@ -40,7 +42,8 @@ protected:
 };
 
 // A plain-text memo whose length counts a line break as two characters (CR LF), the way
-// the text is stored; input beyond the limit is refused.
+// the text is stored; typing beyond the limit or a character no byte stands for is refused,
+// a paste is cut at the limit.
 class MemoEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -50,9 +53,12 @@ public:
     [[nodiscard]] static int storedLength(const QString& text);
     // Text set by the program (a refresh or a reply) is shown as it is, even past the limit.
     void setStoredText(const QString& text);
-    // The text exactly as shown, line breaks as '\n'. Hides the base version on purpose:
-    // that one turns a no-break space (byte 0xA0) into a plain space.
+    // The text exactly as shown, paragraph breaks as '\n', line separators kept. Hides the
+    // base version on purpose: that one turns a no-break space (byte 0xA0) into a plain space.
     [[nodiscard]] QString toPlainText() const;
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void enforceLimit();

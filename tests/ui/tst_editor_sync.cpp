@@ -6,6 +6,9 @@
 #include "core/station_image.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -61,8 +64,11 @@ private slots:
     void hiddenButtonsStoreWhenPressedFromCode();
     void lengthLimits();
     void psRoundTripsEveryByte();
+    void radioTextRoundTripsEveryByte_data();
     void radioTextRoundTripsEveryByte();
     void radioTextLineBreakIsCrLf();
+    void inputRefusesCharactersWithoutAByte_data();
+    void inputRefusesCharactersWithoutAByte();
     void refreshResetsSelectors();
     void undecodableBytesSelectNothing();
 };
@@ -416,24 +422,39 @@ void TestEditorSync::psRoundTripsEveryByte() {
     QCOMPARE(w.dialogs().shown().size(), std::size_t{32});
 }
 
-void TestEditorSync::radioTextRoundTripsEveryByte() {
-    Window w;
-    auto* planes = w.control<QTabWidget>("Planes");
-    // Every byte but zero (the end of the text) and the line-break bytes, which travel as a
-    // CR LF pair (next test).
+void TestEditorSync::radioTextRoundTripsEveryByte_data() {
+    QTest::addColumn<QByteArray>("text");
+    // Every byte but zero (the end of the text), line-break bytes included.
     QByteArray all;
     for (int v = 1; v < 256; ++v)
-        if (v != '\r' && v != '\n')
-            all.append(static_cast<char>(v));
-    for (qsizetype at = 0; at < all.size(); at += 64) {
-        QByteArray text = all.mid(at, 64);
-        text.append(QByteArray(64 - text.size(), ' '));
-        Map map = defaultsWith({});
-        std::copy(text.begin(), text.end(), map.begin() + radioTextBlock().address);
-        w.loadMap(map);
-        planes->setCurrentIndex(planes->currentIndex() == 2 ? 3 : 2);
-        QCOMPARE(bytesAt(w.deviceMap(), radioTextBlock()), text);
-    }
+        all.append(static_cast<char>(v));
+    for (qsizetype at = 0; at < all.size(); at += 64)
+        QTest::addRow("bytes from %d", int(at) + 1) << all.mid(at, 64);
+    const QByteArray pairs[] = {"a\rb",     "a\nb",     "a\n\rb",   "a\r\nb",  "\r\r\n\n",
+                                "\n\r\n\r", "\r\n\r\n", "\r\r\r",   "\n\n\n"};
+    for (const QByteArray& p : pairs)
+        QTest::addRow("%s", p.toHex(' ').constData()) << p;
+    QTest::newRow("CR in the last byte") << QByteArray(63, 'x') + '\r';
+    QTest::newRow("CR LF ending at the last byte") << QByteArray(62, 'x') + "\r\n";
+    QTest::newRow("LF in the last byte") << QByteArray(63, 'x') + '\n';
+}
+
+void TestEditorSync::radioTextRoundTripsEveryByte() {
+    QFETCH(QByteArray, text);
+    Window w;
+    auto* planes = w.control<QTabWidget>("Planes");
+    text.append(QByteArray(64 - text.size(), ' '));
+    Map map = defaultsWith({});
+    std::copy(text.begin(), text.end(), map.begin() + radioTextBlock().address);
+    // Open, page changes, save and open again, programming: the bytes never change.
+    w.loadMap(map);
+    for (int page : {4, 2, 0})
+        planes->setCurrentIndex(page);
+    QCOMPARE(bytesAt(w.deviceMap(), radioTextBlock()).toHex(' '), text.toHex(' '));
+    w.loadMap(w.deviceMap());
+    planes->setCurrentIndex(4);
+    w.form().Button2Click();
+    QCOMPARE(bytesAt(w.deviceMap(), radioTextBlock()).toHex(' '), text.toHex(' '));
 }
 
 void TestEditorSync::radioTextLineBreakIsCrLf() {
@@ -449,6 +470,62 @@ void TestEditorSync::radioTextLineBreakIsCrLf() {
     // Loaded back, the pair shows as one line break.
     w.loadMap(map);
     QCOMPARE(rt->toPlainText().left(5), QString("ab\ncd"));
+}
+
+void TestEditorSync::inputRefusesCharactersWithoutAByte_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("shown");
+    const QString euro = QStringLiteral("\u20ACURO");
+    for (const char* field : {"PS", "RTEdit"}) {
+        QTest::addRow("%s typed", field) << field << false << euro << "URO";
+        QTest::addRow("%s pasted", field) << field << true << euro << "";
+        QTest::addRow("%s Latin-1 pasted", field) << field << true << "\u00D1O\u00D1O" << "\u00D1O\u00D1O";
+    }
+    QTest::newRow("PS paste cut at 8") << "PS" << true << "ABCDEFGHIJ" << "ABCDEFGH";
+    QTest::newRow("RadioText paste cut at 64")
+        << "RTEdit" << true << QString(70, QLatin1Char('r')) << QString(64, QLatin1Char('r'));
+    // A line break is stored as two bytes: it does not fit in the last one.
+    QTest::newRow("RadioText paste, break past the limit")
+        << "RTEdit" << true << QString(63, QLatin1Char('r')) + "\nrr" << QString(63, QLatin1Char('r'));
+    QTest::newRow("RadioText paste, break at the limit")
+        << "RTEdit" << true << QString(62, QLatin1Char('r')) + "\r\nrr"
+        << QString(62, QLatin1Char('r')) + "\n";
+}
+
+void TestEditorSync::inputRefusesCharactersWithoutAByte() {
+    QFETCH(QString, field);
+    QFETCH(bool, paste);
+    QFETCH(QString, input);
+    QFETCH(QString, shown);
+    Window w;
+    auto* ps = w.control<QLineEdit>("PS");
+    auto* rt = w.control<QPlainTextEdit>("RTEdit");
+    QWidget* edit = field == QLatin1String("PS") ? static_cast<QWidget*>(ps) : rt;
+    ps->clear();
+    rt->clear();
+    edit->setFocus();
+    if (paste) {
+        QApplication::clipboard()->setText(input);
+        if (edit == ps)
+            ps->paste();
+        else
+            rt->paste();
+    } else {
+        // Key by key with the text a keyboard layout would give, beyond Latin-1 too.
+        for (const QChar c : input) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(edit, &press);
+            QApplication::sendEvent(edit, &release);
+        }
+    }
+    QCOMPARE(edit == ps ? ps->text() : rt->toPlainText(), shown);
+    // What is shown is what is stored: no substitute byte.
+    w.control<QTabWidget>("Planes")->setCurrentIndex(3);
+    const Block block = edit == ps ? psScreenBlock(0, 0) : radioTextBlock();
+    QVERIFY(!bytesAt(w.deviceMap(), block).contains('?'));
 }
 
 void TestEditorSync::refreshResetsSelectors() {

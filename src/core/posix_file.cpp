@@ -39,6 +39,12 @@ UniqueFd openForReading(const std::filesystem::path& path, int& err) {
     return UniqueFd(fd);
 }
 
+UniqueFd openExistingForWriting(const std::filesystem::path& path, int& err) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    err = fd < 0 ? errno : 0;
+    return UniqueFd(fd);
+}
+
 int writeAll(int fd, std::span<const std::byte> data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());

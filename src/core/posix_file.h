@@ -33,6 +33,10 @@ private:
 // Opens read-only; returns an invalid fd and sets err on failure.
 [[nodiscard]] UniqueFd openForReading(const std::filesystem::path& path, int& err);
 
+// Opens an existing file write-only, without creating or truncating it; returns an invalid
+// fd and sets err on failure.
+[[nodiscard]] UniqueFd openExistingForWriting(const std::filesystem::path& path, int& err);
+
 // Writes every byte, retrying short writes; returns 0 or an errno value.
 [[nodiscard]] int writeAll(int fd, std::span<const std::byte> data);
 

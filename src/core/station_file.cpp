@@ -68,16 +68,37 @@ private:
     return target.parent_path() / name;
 }
 
-[[nodiscard]] std::unique_ptr<TempFile> createTempBeside(const fs::path& target) {
+// Null with err set when no temporary file can be made there.
+[[nodiscard]] std::unique_ptr<TempFile> createTempBeside(const fs::path& target, int& err) {
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         fs::path name = tempNameBeside(target, attempt);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)
             return std::make_unique<TempFile>(std::move(name), posix::UniqueFd(fd));
-        if (errno != EEXIST)
-            raise(errno);
+        if (errno != EEXIST) {
+            err = errno;
+            return nullptr;
+        }
     }
-    raise(EEXIST);
+    err = EEXIST;
+    return nullptr;
+}
+
+[[nodiscard]] bool folderRefusesNewFiles(int err) {
+    return err == EACCES || err == EPERM || err == EROFS;
+}
+
+// Without a temporary file beside it, the file itself is rewritten: every byte, then its
+// length, then the flush, each checked.
+void rewriteInPlace(posix::UniqueFd& fd, std::span<const std::byte> content) {
+    if (const int err = posix::writeAll(fd.get(), content))
+        raise(err);
+    if (::ftruncate(fd.get(), static_cast<off_t>(content.size())) != 0)
+        raise(errno);
+    if (::fsync(fd.get()) != 0)
+        raise(errno);
+    if (const int err = fd.close())
+        raise(err);
 }
 
 // A replaced file keeps its permissions, as it did when it was rewritten in place.
@@ -93,6 +114,22 @@ void syncDirectory(const fs::path& dir) {
         (void)::fsync(fd); // best effort: the data itself is already on disk
         ::close(fd);
     }
+}
+
+void replaceThroughTemp(TempFile& temp, const fs::path& target,
+                        std::span<const std::byte> content) {
+    posix::UniqueFd& fd = temp.fd();
+    if (const int err = posix::writeAll(fd.get(), content))
+        raise(err);
+    keepExistingMode(target, fd.get());
+    if (::fsync(fd.get()) != 0)
+        raise(errno);
+    if (const int err = fd.close())
+        raise(err);
+    if (::rename(temp.path().c_str(), target.c_str()) != 0)
+        raise(errno);
+    temp.committed();
+    syncDirectory(target.parent_path());
 }
 
 } // namespace
@@ -157,19 +194,26 @@ void saveFileAtomically(const fs::path& path, std::span<const std::byte> content
     const fs::path target = resolveTarget(path);
     if (target.filename().empty())
         throw InOutError(kInvalidFilename, inOutErrorMessage(kInvalidFilename));
-    const auto temp = createTempBeside(target);
-    posix::UniqueFd& fd = temp->fd();
-    if (const int err = posix::writeAll(fd.get(), content))
+    // Renaming over a file would override its write protection: it must be writable itself.
+    int err = 0;
+    posix::UniqueFd existing = posix::openExistingForWriting(target, err);
+    if (!existing.valid() && err != ENOENT)
         raise(err);
-    keepExistingMode(target, fd.get());
-    if (::fsync(fd.get()) != 0)
-        raise(errno);
-    if (const int err = fd.close())
+    const auto temp = createTempBeside(target, err);
+    if (!temp) {
+        if (existing.valid() && folderRefusesNewFiles(err)) {
+            rewriteInPlace(existing, content);
+            return;
+        }
         raise(err);
-    if (::rename(temp->path().c_str(), target.c_str()) != 0)
-        raise(errno);
-    temp->committed();
-    syncDirectory(target.parent_path());
+    }
+    (void)existing.close();
+    replaceThroughTemp(*temp, target, content);
+}
+
+bool stationFileExists(const fs::path& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
 }
 
 std::size_t openStationFile(const fs::path& path, std::span<Byte, 256> deviceMap) {

@@ -22,11 +22,17 @@ inline constexpr std::size_t kStationFileSize = 256;
 [[nodiscard]] InOutError inOutErrorFromErrno(int err);
 
 // Writes all 256 bytes through a temporary file in the same folder, flushed and renamed
-// over the target; a failure raises InOutError and leaves an existing file intact.
+// over the target; a failure raises InOutError and leaves an existing file intact. An
+// existing file must be writable itself; in a folder that takes no new files it is
+// rewritten in place.
 void saveStationFile(const std::filesystem::path& path, std::span<const Byte, 256> deviceMap);
 
 // The same for any content (station files in other forms).
 void saveFileAtomically(const std::filesystem::path& path, std::span<const std::byte> content);
+
+// Whether a file is there; false also when the folder cannot be searched (the file step
+// that follows then reports why).
+[[nodiscard]] bool stationFileExists(const std::filesystem::path& path);
 
 // Reads at most 256 bytes into deviceMap from address 0; addresses past a short file's end
 // keep their values. Needs read access only. Returns the number of bytes read.

@@ -247,20 +247,24 @@ void TForm1::loadPortSetting() {
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
     Memo1 = QStringLiteral("0");
-    if (!std::filesystem::exists(path))
+    // A folder that cannot be searched is not "no file": the read below reports it.
+    std::error_code unknown;
+    if (!std::filesystem::exists(path, unknown) && !unknown)
         quillmark::writeTextFile(path, Memo1.toStdString());
     Memo1 = withCrLfLineEnds(quillmark::readTextFile(path));
     const int index = quillmark::parseInteger(Memo1.toStdString());
     const bool listed = index >= 0 && index < kPortCount;
     ui->Portserie->setCurrentIndex(listed ? index : -1);
+    portShown = ui->Portserie->currentIndex();
     if (listed)
         Comm1->SetDeviceName(kPortNames[index]);
 }
 
 void TForm1::PortserieChange() {
     const int index = ui->Portserie->currentIndex();
-    if (index < 0 || index >= kPortCount)
+    if (index < 0 || index >= kPortCount || index == portShown)
         return;
+    portShown = index;
     Comm1->SetActive(false);
     Comm1->SetDeviceName(kPortNames[index]);
     openPort();

@@ -197,6 +197,8 @@ private:
     std::uint8_t ReadState = 0;
     QString ConfigFilePath;
     QString Memo1; // buffer of the port setting file
+    // The Portserie item shown before the operator's pick: picking it again changes nothing.
+    int portShown = 0;
 
     // Display routines set controls from code; the handlers must not react to that.
     bool updatingControls = false;

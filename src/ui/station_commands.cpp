@@ -29,7 +29,7 @@ void TForm1::Guardar1Click() {
     if (!name)
         return;
     const auto path = localPath(*name);
-    if (std::filesystem::exists(path) &&
+    if (quillmark::stationFileExists(path) &&
         dialogs.question(this, QStringLiteral("El archivo existe. Quiere reemplazarlo?")) ==
             Dialogs::Answer::No)
         return;

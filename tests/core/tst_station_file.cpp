@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "core/station_file.h"
+#include "file_access.h"
 
 #include <QtTest>
 
@@ -96,6 +97,8 @@ private slots:
     void openNeedsReadAccessOnly();
     void failedSaveLeavesExistingFileIntact_data();
     void failedSaveLeavesExistingFileIntact();
+    void saveKeepsWriteProtection_data();
+    void saveKeepsWriteProtection();
     void errnoMapping_data();
     void errnoMapping();
     void messages_data();
@@ -216,7 +219,10 @@ void TestStationFile::openNeedsReadAccessOnly() {
     writeRaw(file, asBytes(patternMap()));
     QCOMPARE(::chmod(file.c_str(), 0444), 0);
     Map map = filledMap(0);
-    QCOMPARE(openStationFile(file, map), std::size_t{256});
+    {
+        WithoutFileOverride unprivileged;
+        QCOMPARE(openStationFile(file, map), std::size_t{256});
+    }
     QCOMPARE(asBytes(map), asBytes(patternMap()));
 
     // Permission bits do not stop root; a sysctl file refuses writing even to root.
@@ -243,15 +249,12 @@ void TestStationFile::failedSaveLeavesExistingFileIntact_data() {
     QTest::newRow("target is a folder") << "folder" << 5 << "File access denied";
     QTest::newRow("folder missing") << "missing" << 2 << "File not found";
     QTest::newRow("folder is a file") << "notdir" << 3 << "Invalid filename";
-    QTest::newRow("read-only folder") << "readonly" << 5 << "File access denied";
 }
 
 void TestStationFile::failedSaveLeavesExistingFileIntact() {
     QFETCH(QString, how);
     QFETCH(int, code);
     QFETCH(QString, message);
-    if (how == "readonly" && ::geteuid() == 0)
-        QSKIP("root writes into read-only folders");
     const fs::path work = folder() / "work";
     fs::create_directory(work);
     const QByteArray old = QByteArray(255, 'o') + 'Z'; // differs from what is saved
@@ -268,8 +271,6 @@ void TestStationFile::failedSaveLeavesExistingFileIntact() {
         target = work / "missing" / "station.rds";
     } else if (how == "notdir") {
         target = work / "station.rds" / "station.rds";
-    } else if (how == "readonly") {
-        QCOMPARE(::chmod(work.c_str(), 0555), 0);
     }
     const QStringList before = entries(work);
     try {
@@ -281,11 +282,53 @@ void TestStationFile::failedSaveLeavesExistingFileIntact() {
         QCOMPARE(e.code(), code);
         QCOMPARE(QString(e.what()), message);
     }
-    ::chmod(work.c_str(), 0755);
     QCOMPARE(entries(work), before); // no temporary file left behind
     QCOMPARE(readRaw(work / "station.rds"), old);
     if (how == "folder")
         QCOMPARE(readRaw(target / "keep"), QByteArray("k"));
+}
+
+void TestStationFile::saveKeepsWriteProtection_data() {
+    QTest::addColumn<int>("fileMode"); // -1: no file yet
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<QString>("message"); // empty: saved
+    QTest::newRow("read-only file") << 0444 << 0755 << "File access denied";
+    QTest::newRow("read-only file, read-only folder") << 0444 << 0555 << "File access denied";
+    QTest::newRow("writable file, read-only folder") << 0644 << 0555 << "";
+    QTest::newRow("write-only file, read-only folder") << 0200 << 0555 << "";
+    QTest::newRow("new file, read-only folder") << -1 << 0555 << "File access denied";
+    QTest::newRow("folder that cannot be searched") << 0644 << 0666 << "File access denied";
+}
+
+void TestStationFile::saveKeepsWriteProtection() {
+    QFETCH(int, fileMode);
+    QFETCH(int, folderMode);
+    QFETCH(QString, message);
+    const fs::path work = folder() / "work";
+    fs::create_directory(work);
+    const fs::path file = work / "station.rds";
+    const QByteArray old(300, 'o'); // longer than what is saved
+    if (fileMode >= 0) {
+        writeRaw(file, old);
+        QCOMPARE(::chmod(file.c_str(), mode_t(fileMode)), 0);
+    }
+    QCOMPARE(::chmod(work.c_str(), mode_t(folderMode)), 0);
+    QString raised;
+    {
+        WithoutFileOverride unprivileged;
+        try {
+            saveStationFile(file, patternMap());
+        } catch (const InOutError& e) {
+            raised = e.what();
+        }
+    }
+    QCOMPARE(::chmod(work.c_str(), 0755), 0);
+    QCOMPARE(raised, message);
+    QCOMPARE(entries(work), fileMode < 0 ? QStringList() : QStringList{"station.rds"});
+    if (fileMode >= 0) {
+        QCOMPARE(::chmod(file.c_str(), 0644), 0);
+        QCOMPARE(readRaw(file), message.isEmpty() ? asBytes(patternMap()) : old);
+    }
 }
 
 void TestStationFile::errnoMapping_data() {

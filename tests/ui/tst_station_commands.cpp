@@ -1,14 +1,22 @@
 // "Guardar" and "Abrir": the file holds the whole device map, the overwrite question, failures
-// shown by the guard, and the refresh after opening.
+// shown by the guard, and the refresh after opening; folders that cannot be searched, and
+// picking the port already shown.
 
 #include "window_fixture.h"
 
 #include "core/station_image.h"
+#include "file_access.h"
+#include "serial/comport.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillmark;
 using Map = std::array<std::uint8_t, 256>;
@@ -36,6 +44,9 @@ private slots:
     void saveAsksBeforeReplacing();
     void saveCancelledDoesNothing();
     void saveIntoMissingFolderIsReported();
+    void unsearchableFolderGivesFileTexts_data();
+    void unsearchableFolderGivesFileTexts();
+    void pickingThePortShownChangesNothing();
     void saveThenOpenRestoresEveryByte();
     void openMissingFileChangesNothing();
     void openReadsWhatTheFileHolds_data();
@@ -89,9 +100,62 @@ void TestStationCommands::saveIntoMissingFolderIsReported() {
     Window w;
     w.dialogs().queueSaveFile(w.config().root() + "/no/such/folder/station.rds");
     w.trigger("Guardar1");
-    const QStringList errors = w.dialogs().texts(Kind::StandardError);
-    QCOMPARE(errors.size(), 1);
-    QVERIFY(errors[0].endsWith('.'));
+    QCOMPARE(w.dialogs().texts(Kind::StandardError), QStringList("File not found."));
+}
+
+void TestStationCommands::unsearchableFolderGivesFileTexts_data() {
+    QTest::addColumn<bool>("startUp");
+    QTest::newRow("Guardar") << false;
+    QTest::newRow("start-up reading the port setting") << true;
+}
+
+void TestStationCommands::unsearchableFolderGivesFileTexts() {
+    QFETCH(bool, startUp);
+    WindowOptions options;
+    options.runFormCreate = !startUp;
+    Window w(options);
+    const QString folder = startUp ? w.config().configDir() : w.config().root() + "/locked";
+    const QString path = folder + (startUp ? "/configrds.txt" : "/station.rds");
+    if (!startUp) {
+        QVERIFY(QDir().mkpath(folder));
+        (void)w.writeFile("locked/station.rds", "old");
+    }
+    QCOMPARE(::chmod(qPrintable(folder), 0666), 0);
+    {
+        WithoutFileOverride unprivileged;
+        if (startUp) {
+            w.form().FormCreate();
+        } else {
+            w.dialogs().queueSaveFile(path);
+            w.trigger("Guardar1");
+        }
+    }
+    QCOMPARE(::chmod(qPrintable(folder), 0755), 0);
+    const QString expected =
+        startUp ? QStringLiteral("Cannot open file \"%1\". %2.").arg(path, std::strerror(EACCES))
+                : QStringLiteral("File access denied.");
+    QCOMPARE(w.dialogs().texts(Kind::StandardError), QStringList(expected));
+    QCOMPARE(w.dialogs().count(Kind::Question), 0);
+    if (!startUp)
+        QCOMPARE(fileBytes(path), QByteArray("old"));
+}
+
+void TestStationCommands::pickingThePortShownChangesNothing() {
+    Window w;
+    QVERIFY(w.form().port().Active());
+    // A setting the program would not write itself, and a byte on its way.
+    const QString setting = w.config().configDir() + "/configrds.txt";
+    QFile file(setting);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(" 0");
+    file.close();
+    w.pty().write(QByteArray(1, '\x55'));
+    QVERIFY(QTest::qWaitFor([&w] { return w.form().port().InputCount() == 1; }));
+    w.pick("Portserie", 0);
+    QCOMPARE(fileBytes(setting), QByteArray(" 0"));
+    QVERIFY(w.form().port().Active());
+    QCOMPARE(w.form().port().InputCount(), 1);
+    QCOMPARE(w.dialogs().count(Kind::StandardError), 0);
 }
 
 void TestStationCommands::saveThenOpenRestoresEveryByte() {

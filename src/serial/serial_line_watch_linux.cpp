@@ -87,6 +87,7 @@ void LineWatcher::notify() const {
 // The kernel compares with its own snapshot taken as the wait begins, so a change between two
 // waits shows only in the counters: they are compared before every wait.
 void LineWatcher::watchModemLines() {
+    ::pthread_setname_np(::pthread_self(), "ModemWatch");
     std::array<int, 4> seen{};
     bool ok = modemCounts(fd_, seen);
     while (ok && !stopping_) {
@@ -105,6 +106,7 @@ void LineWatcher::watchModemLines() {
 }
 
 void LineWatcher::watchOutput() {
+    ::pthread_setname_np(::pthread_self(), "OutputWatch");
     while (!stopping_) {
         writePending_.wait(false);
         if (stopping_)

@@ -37,6 +37,7 @@ std::chrono::milliseconds interval(Watch watch) {
 void Exchange::begin(Operation operation) {
     abandon();
     operation_ = operation;
+    chain_ = ChunkedWrite();
     refused_.clear();
     timedOut_ = false;
     got_ = 0;
@@ -47,7 +48,6 @@ void Exchange::reset() {
     sendState_ = kSendIdle;
     readState_ = kReadIdle;
     timedOut_ = false;
-    chain_ = ChunkedWrite();
     reply_ = {};
     got_ = 0;
 }
@@ -68,7 +68,7 @@ void Exchange::finish(Outcome outcome) {
 void Exchange::abandon() {
     if (operation_ == Operation::None)
         return;
-    Outcome outcome{operation_, Ending::Superseded, readState_};
+    Outcome outcome{.operation = operation_, .ending = Ending::Superseded, .readState = readState_};
     finish(std::move(outcome));
 }
 
@@ -157,7 +157,7 @@ void Exchange::takeAnswer(Byte answer) {
         sendNextChunk();
         return;
     }
-    Outcome outcome{operation_, failed ? Ending::Refused : Ending::Success};
+    Outcome outcome{.operation = operation_, .ending = failed ? Ending::Refused : Ending::Success};
     outcome.step = std::max(chunk, 0);
     outcome.refusedChunks = refused_;
     stopWatches();
@@ -187,7 +187,7 @@ void Exchange::replyComplete() {
         sendGuarded(WholeRead::frame(1));
         return;
     }
-    Outcome outcome{operation_, Ending::Success, readState_};
+    Outcome outcome{.operation = operation_, .ending = Ending::Success, .readState = readState_};
     if (operation_ == Operation::WholeRead) {
         outcome.step = 1;
         outcome.reply = whole_.staged();
@@ -203,7 +203,7 @@ void Exchange::expired(Watch watch) {
         const bool broken = got_ > 0;
         if (broken == (watch == Watch::Answer))
             return; // a watch that no longer applies
-        Outcome outcome{operation_, broken ? Ending::BrokenReply : Ending::NoAnswer, readState_};
+        Outcome outcome{.operation = operation_, .ending = broken ? Ending::BrokenReply : Ending::NoAnswer, .readState = readState_};
         outcome.step = half;
         outcome.reply = reply_.first(got_);
         outcome.expected = static_cast<int>(reply_.size());
@@ -214,7 +214,7 @@ void Exchange::expired(Watch watch) {
         return;
     // The write stays outstanding: a late answer is still taken, and continues a chain.
     timedOut_ = true;
-    Outcome outcome{operation_, Ending::NoAnswer};
+    Outcome outcome{.operation = operation_, .ending = Ending::NoAnswer};
     outcome.step = std::max(chain_.sent() - 1, 0);
     host_.finished(outcome);
 }
@@ -222,7 +222,7 @@ void Exchange::expired(Watch watch) {
 void Exchange::hungUp() {
     if (operation_ == Operation::None)
         return;
-    Outcome outcome{operation_, Ending::HungUp, readState_};
+    Outcome outcome{.operation = operation_, .ending = Ending::HungUp, .readState = readState_};
     outcome.step = readState_ == kReadSecondHalf ? 1 : std::max(chain_.sent() - 1, 0);
     if (timedOut_) {
         // Already reported as unanswered.

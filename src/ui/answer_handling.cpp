@@ -101,7 +101,8 @@ void TForm1::answered(Byte answer, bool failedSoFar) {
 }
 
 void TForm1::showReply(std::uint8_t readState, std::span<const Byte> reply) {
-    auto into = readState == kReadPs ? StationImage.PsStaging() : StationImage.ReplyBuffer();
+    const std::span<Byte> into = readState == kReadPs ? std::span<Byte>(StationImage.PsStaging())
+                                                      : std::span<Byte>(StationImage.ReplyBuffer());
     std::copy(reply.begin(), reply.end(), into.begin());
     psField.emptiedByRead = false;
     rtField.emptiedByRead = false;

@@ -5,6 +5,7 @@
 #include "serial/comport.h"
 #include "text_bytes.h"
 #include "ui_principal.h"
+#include "vcl_timer.h"
 
 #include "control_adapters.h"
 #include "dialogs.h"

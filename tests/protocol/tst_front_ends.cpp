@@ -140,7 +140,7 @@ void TestFrontEnds::window() {
 void TestFrontEnds::commandLine() {
     QFETCH(ExchangeRow, row);
     TempConfig config;
-    quillmark::sim::PtyEncoder encoder({.paced = false, .memory = pattern(7)});
+    quillmark::sim::PtyEncoder encoder({.paced = false, .faults = {}, .memory = pattern(7)});
     encoder.start();
     encoder.linkAs(config.configDir().toStdString(), "COM1");
     encoder.addFault(faultFor(row, 1500ms, 6000ms));

@@ -219,7 +219,8 @@ void TestProtocolAnswers::silentChunkEndsTheChain_data() {
     QTest::addColumn<int>("sendState");
     QTest::newRow("second chunk silent") << 2 << false << 2;
     QTest::newRow("last chunk silent") << 4 << false << 1;
-    QTest::newRow("hang-up after the second chunk") << 2 << true << 2;
+    // No late answer can come over a line that went down.
+    QTest::newRow("hang-up after the second chunk") << 2 << true << 0;
 }
 
 void TestProtocolAnswers::silentChunkEndsTheChain() {

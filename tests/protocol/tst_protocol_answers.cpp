@@ -488,6 +488,7 @@ void TestProtocolAnswers::editsSurviveExchanges() {
             s.control<DropDownComboBox>("PSBox")->showPopup();
             s.control<DropDownComboBox>("PSBox")->hidePopup();
         }
+        QCOMPARE(s.deviceMap(), stored);
         QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
         planes->setCurrentIndex(planes->currentIndex() == 1 ? 2 : 1);
         QCOMPARE(s.deviceMap(), stored);

@@ -35,7 +35,8 @@ QString seconds(std::chrono::milliseconds time) {
 } // namespace
 
 ReceiverPreview::ReceiverPreview(QWidget* parent)
-    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::ReceiverPreview>()) {
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::ReceiverPreview>()), screenTimer_(this),
+      scrollTimer_(this) {
     ui->setupUi(this);
     for (QLabel* value : {ui->piValue, ui->ptyValue, ui->tpValue, ui->msValue, ui->afValue,
                           ui->differencesLabel, ui->warningsLabel}) {

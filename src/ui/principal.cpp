@@ -302,8 +302,10 @@ void TForm1::MonitordeLnea1Click() {
 }
 
 void TForm1::VistadeReceptor1Click() {
-    if (!Preview)
+    if (!Preview) {
         Preview = new ReceiverPreview(this);
+        Preview->move(frameGeometry().topRight() + QPoint(8, 0)); // beside the editor
+    }
     Preview->setStation(stationAsEdited(), editedFrame());
     Preview->show();
     Preview->raise();
@@ -326,7 +328,7 @@ std::array<quillmark::Byte, quillmark::kDeviceMapSize> TForm1::stationAsEdited()
 }
 
 int TForm1::editedFrame() const {
-    const std::array<const QComboBox*, 6> selectors{ui->FramePI,      ui->FramePS, ui->FramePTY,
+    const std::array<const QComboBox*, 6> selectors{ui->FramePI,       ui->FramePS, ui->FramePTY,
                                                     ui->AFSelectFrame, nullptr,     ui->FrameConf};
     const int page = ui->Planes->currentIndex();
     const QComboBox* selector = page >= 0 && page < 6 ? selectors[page] : nullptr;

@@ -1,5 +1,6 @@
 // quillmark-encoder-sim: the simulated encoder as a program of its own.
 
+#include "groups_file.h"
 #include "program_options.h"
 
 #include "core/port_setting.h"
@@ -31,6 +32,15 @@ void writeLog(std::ofstream& log, const EncoderEngine::Event& event) {
     log.flush();
 }
 
+// A groups file that can no longer be written is told, and the encoder goes on serving.
+void keepGroups(GroupsFile& groups, const std::array<quillmark::Byte, 256>& memory) {
+    try {
+        groups.update(memory);
+    } catch (const std::exception& e) {
+        std::cerr << kName << ": " << e.what() << std::endl;
+    }
+}
+
 int serve(const ProgramOptions& o) {
     // Blocked before any thread starts, so that only sigwait below sees them.
     sigset_t stopSignals;
@@ -47,8 +57,17 @@ int serve(const ProgramOptions& o) {
             throw std::runtime_error("cannot create log file " + o.logFile->string());
     }
     PtyEncoder encoder(encoderOptions(o));
-    if (log.is_open())
-        encoder.setLogSink([&log](const EncoderEngine::Event& event) { writeLog(log, event); });
+    std::optional<GroupsFile> groups;
+    if (o.groupsFile) {
+        groups.emplace(*o.groupsFile);
+        groups->update(encoder.memory());
+    }
+    encoder.setLogSink([&](const EncoderEngine::Event& event) {
+        if (log.is_open())
+            writeLog(log, event);
+        if (groups)
+            keepGroups(*groups, encoder.memory());
+    });
     encoder.start();
     if (o.link)
         encoder.linkAs(quillmark::configDirectory(), *o.link);

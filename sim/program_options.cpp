@@ -127,6 +127,8 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& args) {
             o.memoryFile = in.value(opt);
         else if (opt == "--log")
             o.logFile = in.value(opt);
+        else if (opt == "--groups")
+            o.groupsFile = in.value(opt);
         else if (!takeFault(opt, in, o.faults))
             fail("unknown option '" + opt + "'");
     }
@@ -175,6 +177,9 @@ Options:
                        .rds works); a shorter file leaves the rest erased
   --log FILE           write every frame received and every answer sent to FILE in hex,
                        one line each ("rx 01 E0 12 04 F7", "tx AA")
+  --groups FILE        keep in FILE the RDS groups the encoder would transmit for Frame 1,
+                       one a line as four hexadecimal block words ("E000 0408 E0CD 2020"),
+                       rewritten whenever the memory changes
   -h, --help           show this help and exit
 
 Faults, by the frame's number counted from 1 (each option can be repeated):

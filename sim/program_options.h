@@ -18,6 +18,7 @@ struct ProgramOptions {
     std::optional<std::string> link; // COMn
     std::optional<std::filesystem::path> memoryFile;
     std::optional<std::filesystem::path> logFile;
+    std::optional<std::filesystem::path> groupsFile;
     std::vector<Fault> faults;
 };
 

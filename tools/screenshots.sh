@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the main window on each page, of a send in progress and of the Status panel
-# lime and red, of the About box, the port dialog and the online window, taken under Xvfb into
-# a folder outside the source tree (default /tmp/quillmark-screenshots).
+# lime and red, of the receiver preview, of the About box, the port dialog and the online
+# window, taken under Xvfb into a folder outside the source tree (default
+# /tmp/quillmark-screenshots).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMARK_BUILD_DIR:-$top/build}
@@ -47,6 +48,7 @@ shoot ports ports
 shoot send-progress send-progress
 shoot status-lime status-lime
 shoot status-red status-red
+shoot receiver receiver
 SHOT_DELAY=6 shoot online online
 INNER
 echo "screenshots in $out"

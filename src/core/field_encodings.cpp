@@ -48,10 +48,22 @@ std::array<Byte, 2> encodePty(const PtyControls& c) {
     return {low8(high), low8(low)};
 }
 
+std::uint16_t piCode(std::span<const Byte, 2> b) {
+    return static_cast<std::uint16_t>(b[0] << 8 | b[1]);
+}
+
+int programmeType(std::span<const Byte, 2> b) {
+    return (b[0] & 0x03) * 8 + ((b[1] & 0xE0) >> 5);
+}
+
+std::chrono::milliseconds screenDuration(Byte timing) {
+    constexpr int kTwelfthsPerSecond = 12;
+    return std::chrono::milliseconds(int{timing} * 1000 / kTwelfthsPerSecond);
+}
+
 PtyControls decodePty(std::span<const Byte, 2> b) {
-    const int pty = (b[0] & 0x03) * 8 + ((b[1] & 0xE0) >> 5);
     return {.tp = (b[0] & 0x04) != 0,
-            .pty = indexWithin(pty, kPtyItems),
+            .pty = indexWithin(programmeType(b), kPtyItems),
             .ms = (b[1] & 0x08) != 0 ? 1 : 0};
 }
 
@@ -119,12 +131,17 @@ std::string decodeRadioText(std::span<const Byte> bytes) {
     return {limited.begin(), end};
 }
 
+int frequencyTenths(int code) {
+    constexpr int kBelowFirstCode = 875; // 87.5 MHz + code x 0.1 MHz, exact in tenths
+    return kBelowFirstCode + code;
+}
+
 std::string afItemText(int code) {
     if (code < 0 || code > kMaxAfCode)
         return {};
     if (code == 0)
         return "None";
-    const int tenths = 875 + code; // 87.5 MHz + code x 0.1 MHz, exact in tenths
+    const int tenths = frequencyTenths(code);
     return std::to_string(tenths / 10) + '.' + std::to_string(tenths % 10);
 }
 

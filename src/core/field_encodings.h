@@ -6,6 +6,8 @@
 #include "station_image.h"
 
 #include <array>
+#include <chrono>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -55,6 +57,13 @@ struct SequenceControls {
 [[nodiscard]] std::array<Byte, 2> encodePi(const PiControls& c);
 [[nodiscard]] PiControls decodePi(std::span<const Byte, 2> b);
 
+// The 16-bit PI code, high byte first.
+[[nodiscard]] std::uint16_t piCode(std::span<const Byte, 2> b);
+// The programme type as stored, 0 to 31 (the list offers 0 to 15).
+[[nodiscard]] int programmeType(std::span<const Byte, 2> b);
+// How long each PS screen is shown: the timing byte counts twelfths of a second.
+[[nodiscard]] std::chrono::milliseconds screenDuration(Byte timing);
+
 [[nodiscard]] std::array<Byte, 2> encodePty(const PtyControls& c);
 [[nodiscard]] PtyControls decodePty(std::span<const Byte, 2> b);
 
@@ -75,6 +84,8 @@ struct SequenceControls {
 // The RadioText memo: bytes up to the first zero, at most 64.
 [[nodiscard]] std::string decodeRadioText(std::span<const Byte> bytes);
 
+// The frequency of an AF code in tenths of a MHz: code 1 is 876 (87.6 MHz).
+[[nodiscard]] int frequencyTenths(int code);
 // AF list item texts: "None", "87.6" ... "107.9".
 [[nodiscard]] std::string afItemText(int code);
 // Mat1 item texts: "00" ... "FF".

@@ -3,6 +3,7 @@
 #include "control_adapters.h"
 #include "port_reconnect.h"
 #include "serial/comport.h"
+#include "tools/receiver_preview.h"
 #include "ui_principal.h"
 #include "vcl_timer.h"
 
@@ -41,6 +42,7 @@ void TForm1::connectControls() {
     tieEditors();
     tieButtons();
     tieMenus();
+    tiePreview();
     tie(ui->Portserie, &QComboBox::activated, &TForm1::PortserieChange);
     Timer1->setOnTimer([this] { guarded([this] { Timer1Timer(); }); });
     Timer2->setOnTimer([this] { guarded([this] { Timer2Timer(); }); });
@@ -112,6 +114,18 @@ void TForm1::tieMenus() {
     tieMenu(ui->Grabartodoelequipo1, &TForm1::Grabartodoelequipo1Click);
     tieMenu(ui->MonitordeLnea1, &TForm1::MonitordeLnea1Click);
     tieMenu(ui->PuertosSerie1, &TForm1::PuertosSerie1Click);
+    tieMenu(ui->VistadeReceptor1, &TForm1::VistadeReceptor1Click);
     tieMenu(ui->InformacinenLnea1, &TForm1::InformacinenLnea1Click);
     tieMenu(ui->Acercade1, &TForm1::Acercade1Click);
+}
+
+// The receiver preview follows the editors: every handler, typing, and the page shown.
+void TForm1::tiePreview() {
+    connect(ui->PS, &QLineEdit::textEdited, this, &TForm1::stationEdited);
+    connect(ui->RTEdit, &QPlainTextEdit::textChanged, this, &TForm1::stationEdited);
+    connect(ui->Planes, &QTabWidget::currentChanged, this, &TForm1::stationEdited);
+    connect(this, &TForm1::stationEdited, this, [this] {
+        if (Preview && Preview->isVisible())
+            Preview->setStation(stationAsEdited(), editedFrame());
+    });
 }

@@ -15,6 +15,8 @@
 #include "about.h"
 #include "line_monitor.h"
 #include "navegador.h"
+#include "text_bytes.h"
+#include "tools/receiver_preview.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -296,4 +298,38 @@ void TForm1::MonitordeLnea1Click() {
     Monitor->show();
     Monitor->raise();
     Monitor->activateWindow();
+}
+
+void TForm1::VistadeReceptor1Click() {
+    if (!Preview) {
+        Preview = new ReceiverPreview(this);
+        Preview->move(frameGeometry().topRight() + QPoint(8, 0)); // beside the editor
+    }
+    Preview->setStation(stationAsEdited(), editedFrame());
+    Preview->show();
+    Preview->raise();
+    Preview->activateWindow();
+}
+
+std::array<quillmark::Byte, quillmark::kDeviceMapSize> TForm1::stationAsEdited() const {
+    std::array<quillmark::Byte, quillmark::kDeviceMapSize> map;
+    std::ranges::copy(StationImage.DeviceMap(), map.begin());
+    const auto lay = [&map](quillmark::Block block, const auto& bytes) {
+        std::ranges::copy(bytes, map.begin() + block.address);
+    };
+    if (ui->PS->isModified() && ui->PSBox->currentIndex() >= 0)
+        lay(quillmark::psScreenBlock(frameOf(ui->FramePS), ui->PSBox->currentIndex()),
+            quillmark::encodePsScreen(quillmark::editBytes(ui->PS->text())));
+    if (ui->RTEdit->document()->isModified())
+        lay(quillmark::radioTextBlock(),
+            quillmark::encodeRadioText(quillmark::memoBytes(ui->RTEdit->toPlainText())));
+    return map;
+}
+
+int TForm1::editedFrame() const {
+    const std::array<const QComboBox*, 6> selectors{ui->FramePI,       ui->FramePS, ui->FramePTY,
+                                                    ui->AFSelectFrame, nullptr,     ui->FrameConf};
+    const int page = ui->Planes->currentIndex();
+    const QComboBox* selector = page >= 0 && page < 6 ? selectors[page] : nullptr;
+    return selector ? frameOf(selector) : -1;
 }

@@ -36,6 +36,7 @@ class TAboutBox;
 class TForm3;
 class QAction;
 class LineMonitor;
+class ReceiverPreview;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -82,6 +83,11 @@ public:
     void Acercade1Click();
     void InformacinenLnea1Click();
     void MonitordeLnea1Click();
+    void VistadeReceptor1Click();
+    // The device map with the PS and RadioText being typed laid over it, as the next page
+    // change stores them; the frame of the page shown (-1 on the RT page, which has none).
+    [[nodiscard]] std::array<quillmark::Byte, quillmark::kDeviceMapSize> stationAsEdited() const;
+    [[nodiscard]] int editedFrame() const;
 
     // --- Editor synchronisation (editor_sync.cpp) ---
     void ActualitzaPI();
@@ -152,6 +158,10 @@ public:
     // Runs a handler; an escaping failure is shown in the standard error box.
     template <typename F> void guarded(F&& handler);
 
+signals:
+    // After every handler, and as the operator types: the station data may have changed.
+    void stationEdited();
+
 private:
     void setStatusColour(const QColor& colour);
     void describeStatus();
@@ -177,6 +187,7 @@ private:
     void tieMenus();
     void tieButtons();
     void tieEditors();
+    void tiePreview();
 
     // Editor helpers (editor_sync.cpp).
     [[nodiscard]] std::array<QComboBox*, 15> afLists() const;
@@ -190,6 +201,7 @@ private:
     TAboutBox* AboutBox = nullptr;
     TForm3* Form3 = nullptr;
     LineMonitor* Monitor = nullptr; // made at its first opening; child of the window
+    ReceiverPreview* Preview = nullptr; // likewise
 
     TComPort* Comm1 = nullptr;        // owned by the window (QObject parent)
     TComSignal* ComSignal1 = nullptr; // Tx
@@ -253,4 +265,5 @@ template <typename F> void TForm1::guarded(F&& handler) {
     } catch (...) {
         reportFailure();
     }
+    emit stationEdited();
 }

@@ -75,6 +75,7 @@ private slots:
     void homeConfigWithoutXdg();
     void memoryAndFaultsFromTheCommandLine();
     void pacedByDefault();
+    void groupsFollowTheMemory();
     void keepsAUserFileAtTheLink();
     void helpAndBadArguments_data();
     void helpAndBadArguments();
@@ -156,6 +157,29 @@ void TestEncoderSimProgram::memoryAndFaultsFromTheCommandLine() {
     QCOMPARE(sim.endWith(SIGTERM), 0);
 }
 
+void TestEncoderSimProgram::groupsFollowTheMemory() {
+    QTemporaryDir config;
+    const QString groups = config.filePath("groups.txt");
+    SimProcess sim({"--no-pace", "--groups", groups}, configAt(config.path()));
+    PtyClient tool(sim.firstLine().toStdString());
+    QVERIFY(tool.isOpen());
+    const auto piOfEveryGroup = [&] {
+        QSet<QString> pis;
+        const QRegularExpression format(QStringLiteral("^([0-9A-F]{4})( [0-9A-F]{4}){3}$"));
+        for (const QString& line : linesOf(groups)) {
+            const QRegularExpressionMatch m = format.match(line);
+            pis << (m.hasMatch() ? m.captured(1) : QStringLiteral("bad line: ") + line);
+        }
+        return pis;
+    };
+    QCOMPARE(piOfEveryGroup(), QSet<QString>{"FFFF"}); // erased
+
+    tool.send(hex("01C20100C2")); // Frame 1 PI C201
+    QCOMPARE(tool.receive(1, 2s), hex("AA"));
+    QCOMPARE(piOfEveryGroup(), QSet<QString>{"C201"});
+    QCOMPARE(sim.endWith(SIGTERM), 0);
+}
+
 void TestEncoderSimProgram::pacedByDefault() {
     QTemporaryDir config;
     SimProcess sim({}, configAt(config.path()));
@@ -191,6 +215,8 @@ void TestEncoderSimProgram::helpAndBadArguments_data() {
         << QStringList{"--memory", "/nonexistent/file.rds"} << 1 << "cannot open memory file";
     QTest::newRow("log in a missing folder")
         << QStringList{"--log", "/nonexistent/sim.log"} << 1 << "cannot create log file";
+    QTest::newRow("groups in a missing folder")
+        << QStringList{"--groups", "/nonexistent/groups.txt"} << 1 << "cannot write groups file";
 }
 
 void TestEncoderSimProgram::helpAndBadArguments() {

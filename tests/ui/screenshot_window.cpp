@@ -1,6 +1,6 @@
 // Shows one view of the program for tools/screenshots.sh and stays up until killed:
 //   quillmark-screenshot-window page <0..5> | about | online | ports
-//                               | send-progress | status-lime | status-red
+//                               | send-progress | status-lime | status-red | receiver
 // The send views run a PI send against an encoder of their own on COM8 that stays silent,
 // answers 0xAA or answers a failure. The product itself reads no arguments or environment
 // for this.
@@ -16,6 +16,8 @@
 #include "sim/pty_encoder.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -30,6 +32,30 @@ BrowserFactory browserFactory() {
 class ConfirmingDialogs : public QtDialogs {
 public:
     Answer question(QWidget*, const QString&) override { return Answer::Yes; }
+};
+
+// The receiver view opens a station whose PS and RadioText a radio shows differently.
+class StationDialogs : public QtDialogs {
+public:
+    std::optional<QString> openStationFile(QWidget*) override {
+        quillmark::StationImage image;
+        image.applyProgrammingDefaults();
+        const auto map = image.DeviceMap();
+        const auto put = [&map](int address, std::string_view bytes) {
+            std::copy(bytes.begin(), bytes.end(), map.begin() + address);
+        };
+        put(0, "\xE2\x01\x05\x48");                    // PI E201, PTY 10, TP, music
+        put(8, "\xE4\x0B\x6B\xCC\x0B");                // AF 88.6, 98.2, 107.9, 88.6
+        put(40, "Quillmark FM: caf\xE9 y noticias 24 h por $1 al d\xED" "a");
+        put(104, "QUILLMRKRADIO \x24 A\xF1o 2026");      // three screens
+        put(252, "\x83\x18");                            // RadioText on, 2 s a screen
+        const QString path = QDir::temp().filePath(QStringLiteral("quillmark-receiver.rds"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return std::nullopt;
+        file.write(reinterpret_cast<const char*>(map.data()), 256);
+        return path;
+    }
 };
 
 // An encoder of the send views' own, linked as COM8 and chosen in the port setting.
@@ -58,7 +84,10 @@ int main(int argc, char* argv[]) {
     const auto encoder = sendViewEncoder(view);
     ConfirmingDialogs confirming;
     QtDialogs plain;
-    Dialogs& dialogs = encoder ? static_cast<Dialogs&>(confirming) : plain;
+    StationDialogs station;
+    Dialogs& dialogs = encoder                                   ? static_cast<Dialogs&>(confirming)
+                       : view == QLatin1String("receiver") ? static_cast<Dialogs&>(station)
+                                                           : plain;
     TForm1 form1(dialogs);
     form1.FormCreate();
     form1.move(20, 20);
@@ -73,6 +102,11 @@ int main(int argc, char* argv[]) {
     if (view == QLatin1String("ports"))
         QTimer::singleShot(0, &form1,
                            [&form1] { form1.guarded([&form1] { form1.PuertosSerie1Click(); }); });
+    if (view == QLatin1String("receiver"))
+        QTimer::singleShot(0, &form1, [&form1] {
+            form1.guarded([&form1] { form1.Abrir1Click(); });
+            form1.guarded([&form1] { form1.VistadeReceptor1Click(); });
+        });
     if (encoder)
         QTimer::singleShot(500, &form1,
                            [&form1] { form1.guarded([&form1] { form1.SendPIClick(); }); });

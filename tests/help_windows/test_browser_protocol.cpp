@@ -5,6 +5,7 @@
 using browser_protocol::Command;
 
 Q_DECLARE_METATYPE(Command::Kind)
+Q_DECLARE_METATYPE(browser_protocol::WindowReport)
 
 // The lines between the program and its browser helper.
 class TestBrowserProtocol : public QObject {
@@ -15,11 +16,13 @@ private slots:
     void everyCharacterRoundTrips();
     void commandsParse_data();
     void commandsParse();
-    void showAreaRoundTrips_data();
-    void showAreaRoundTrips();
+    void textCommandsRoundTrip_data();
+    void textCommandsRoundTrip();
     void windowLines_data();
     void windowLines();
     void focusReports();
+    void windowReports_data();
+    void windowReports();
 };
 
 void TestBrowserProtocol::addressesRoundTrip_data() {
@@ -45,7 +48,7 @@ void TestBrowserProtocol::addressesRoundTrip() {
     QCOMPARE(line.count('\n'), 1);
     const Command command = browser_protocol::parseCommand(line.chopped(1));
     QCOMPARE(command.kind, Command::Kind::Navigate);
-    QCOMPARE(command.address, address);
+    QCOMPARE(command.text, address);
 }
 
 void TestBrowserProtocol::everyCharacterRoundTrips() {
@@ -55,7 +58,7 @@ void TestBrowserProtocol::everyCharacterRoundTrips() {
         const QString address = QString::fromUcs4(&code, 1);
         const QByteArray line = browser_protocol::navigateLine(address);
         QCOMPARE(line.count('\n'), 1);
-        QCOMPARE(browser_protocol::parseCommand(line.chopped(1)).address, address);
+        QCOMPARE(browser_protocol::parseCommand(line.chopped(1)).text, address);
     }
 }
 
@@ -69,11 +72,12 @@ void TestBrowserProtocol::commandsParse_data() {
     QTest::newRow("stop with more") << QByteArray("stop now") << Command::Kind::Unknown;
     QTest::newRow("upper case") << QByteArray("STOP") << Command::Kind::Unknown;
     QTest::newRow("empty line") << QByteArray("") << Command::Kind::Unknown;
-    QTest::newRow("show short") << QByteArray("show 1 2 3") << Command::Kind::Unknown;
-    QTest::newRow("show long") << QByteArray("show 1 2 3 4 5") << Command::Kind::Unknown;
-    QTest::newRow("show text") << QByteArray("show a 2 3 4") << Command::Kind::Unknown;
-    QTest::newRow("show negative size") << QByteArray("show 0 0 -1 4") << Command::Kind::Unknown;
-    QTest::newRow("show off screen") << QByteArray("show -5 -7 0 0") << Command::Kind::Show;
+    QTest::newRow("show") << QByteArray("show") << Command::Kind::Show;
+    QTest::newRow("show with area") << QByteArray("show 1 2 3 4") << Command::Kind::Unknown;
+    QTest::newRow("title empty") << QByteArray("title ") << Command::Kind::Title;
+    QTest::newRow("title without space") << QByteArray("title") << Command::Kind::Unknown;
+    QTest::newRow("address empty") << QByteArray("address ") << Command::Kind::Address;
+    QTest::newRow("window report") << QByteArray("shown") << Command::Kind::Unknown;
     QTest::newRow("window line") << QByteArray("window 5") << Command::Kind::Unknown;
     QTest::newRow("focus first") << browser_protocol::focusFirstLine().chopped(1)
                                  << Command::Kind::FocusFirst;
@@ -88,25 +92,24 @@ void TestBrowserProtocol::commandsParse() {
     QCOMPARE(browser_protocol::parseCommand(line).kind, kind);
 }
 
-void TestBrowserProtocol::showAreaRoundTrips_data() {
-    QTest::addColumn<QRect>("area");
-    QTest::newRow("browser area") << QRect(0, 96, 750, 538);
-    QTest::newRow("left of the screen") << QRect(-1920, -3, 1, 1);
-    QTest::newRow("empty") << QRect(10, 20, 0, 0);
-    QTest::newRow("large") << QRect(2147483000, 0, 600, 32767);
+void TestBrowserProtocol::textCommandsRoundTrip_data() {
+    QTest::addColumn<Command::Kind>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("title") << Command::Kind::Title << QString::fromUtf8("ñandú.example/ a%20b");
+    QTest::newRow("title with a line") << Command::Kind::Title << "x\nhide";
+    QTest::newRow("address") << Command::Kind::Address << "  spaces kept  ";
+    QTest::newRow("address empty") << Command::Kind::Address << "";
 }
 
-void TestBrowserProtocol::showAreaRoundTrips() {
-    QFETCH(QRect, area);
-    const QByteArray line = browser_protocol::showLine(area);
-    QVERIFY(line.endsWith('\n'));
+void TestBrowserProtocol::textCommandsRoundTrip() {
+    QFETCH(Command::Kind, kind);
+    QFETCH(QString, text);
+    const QByteArray line = kind == Command::Kind::Title ? browser_protocol::titleLine(text)
+                                                         : browser_protocol::addressLine(text);
+    QCOMPARE(line.count('\n'), 1);
     const Command command = browser_protocol::parseCommand(line.chopped(1));
-    QCOMPARE(command.kind, Command::Kind::Show);
-    QCOMPARE(command.area, area);
-    QCOMPARE(browser_protocol::parseCommand(browser_protocol::hideLine().chopped(1)).kind,
-             Command::Kind::Hide);
-    QCOMPARE(browser_protocol::parseCommand(browser_protocol::stopLine().chopped(1)).kind,
-             Command::Kind::Stop);
+    QCOMPARE(command.kind, kind);
+    QCOMPARE(command.text, text);
 }
 
 void TestBrowserProtocol::windowLines_data() {
@@ -150,6 +153,40 @@ void TestBrowserProtocol::focusReports() {
          {browser_protocol::focusFirstLine(), browser_protocol::focusLastLine(),
           browser_protocol::windowLine(7), QByteArray("focus\n")})
         QVERIFY(!browser_protocol::parseFocusReport(other.chopped(1)).has_value());
+}
+
+void TestBrowserProtocol::windowReports_data() {
+    using Report = browser_protocol::WindowReport;
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<Report>("report");
+    QTest::newRow("pressed") << browser_protocol::pressedLine("Button1", "a b\n%") << true
+                             << Report{Report::Kind::Pressed, "Button1", "a b\n%"};
+    // Read trimmed, an empty address loses its separator.
+    QTest::newRow("pressed, empty address")
+        << browser_protocol::pressedLine("Button4", "").trimmed() + '\n'
+        << true << Report{Report::Kind::Pressed, "Button4", ""};
+    QTest::newRow("closed") << browser_protocol::closedLine() << true
+                            << Report{Report::Kind::Closed, {}, {}};
+    QTest::newRow("shown") << browser_protocol::shownLine() << true
+                           << Report{Report::Kind::Shown, {}, {}};
+    QTest::newRow("pressed nothing") << QByteArray("pressed \n") << false << Report{};
+    QTest::newRow("bare pressed") << QByteArray("pressed\n") << false << Report{};
+    QTest::newRow("closed with more") << QByteArray("closed now\n") << false << Report{};
+    QTest::newRow("focus report") << browser_protocol::focusReportLine(
+                                         browser_protocol::FocusReport::Taken)
+                                  << false << Report{};
+    QTest::newRow("window line") << browser_protocol::windowLine(3) << false << Report{};
+}
+
+void TestBrowserProtocol::windowReports() {
+    QFETCH(QByteArray, line);
+    QFETCH(bool, valid);
+    QFETCH(browser_protocol::WindowReport, report);
+    const auto parsed = browser_protocol::parseWindowReport(line.chopped(1));
+    QCOMPARE(parsed.has_value(), valid);
+    if (valid)
+        QVERIFY(*parsed == report);
 }
 
 QTEST_APPLESS_MAIN(TestBrowserProtocol)

@@ -37,13 +37,15 @@ private slots:
     void failuresAreReportedAndRetried();
     void vanishedHelperIsReplaced();
     void destroyingEndsTheHelper();
-    void ownWindowFollowsTheArea();
+    void ownWindowDrivenOverTheChannel();
+    void ownWindowReportsReachTheHandler();
+    void helperCrashClosesTheWindow();
 
 private:
     void useFake(const QByteArray& mode);
     [[nodiscard]] QList<QByteArray> logLines() const;
     [[nodiscard]] QList<qint64> pids() const;
-    [[nodiscard]] QList<Command> commands(bool withPlacement = false) const;
+    [[nodiscard]] QList<Command> commands(bool withWindow = false) const;
 
     std::optional<QTemporaryDir> folder;
     QString logPath;
@@ -85,15 +87,15 @@ QList<qint64> TestProcessBrowser::pids() const {
     return found;
 }
 
-QList<Command> TestProcessBrowser::commands(bool withPlacement) const {
+QList<Command> TestProcessBrowser::commands(bool withWindow) const {
     QList<Command> found;
     for (const QByteArray& line : logLines()) {
-        if (line.startsWith("pid ") || line.startsWith("window "))
+        if (line.startsWith("pid ") || line.startsWith("args ") || line.startsWith("window "))
             continue;
         const Command command = browser_protocol::parseCommand(line);
-        const bool placement =
-            command.kind == Command::Kind::Show || command.kind == Command::Kind::Hide;
-        if (withPlacement || !placement)
+        const bool navigation =
+            command.kind == Command::Kind::Navigate || command.kind == Command::Kind::Stop;
+        if (withWindow || navigation)
             found << command;
     }
     return found;
@@ -126,7 +128,7 @@ void TestProcessBrowser::commandsArriveExactly() {
     QCOMPARE(received.size(), addresses.size() + 1);
     for (qsizetype i = 0; i < addresses.size(); ++i) {
         QCOMPARE(received[i].kind, Command::Kind::Navigate);
-        QCOMPARE(received[i].address, addresses[i]);
+        QCOMPARE(received[i].text, addresses[i]);
     }
     QCOMPARE(received.last().kind, Command::Kind::Stop);
 }
@@ -136,7 +138,11 @@ void TestProcessBrowser::stopWithoutHelperStartsNothing() {
     ProcessBrowser browser(&host);
     browser.stop();
     QVERIFY(pids().isEmpty());
-    QCOMPARE(browser.widget()->parentWidget(), &host);
+    // Only X11 holds the helper's page inside our window.
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        QCOMPARE(browser.widget()->parentWidget(), &host);
+    else
+        QCOMPARE(browser.widget(), nullptr);
 }
 
 void TestProcessBrowser::failuresAreReportedAndRetried_data() {
@@ -181,7 +187,7 @@ void TestProcessBrowser::failuresAreReportedAndRetried() {
     browser.navigate("again");
     QCOMPARE(pids().size(), tried + 1);
     QTRY_COMPARE(commands().size(), 1);
-    QCOMPARE(commands().constFirst().address, QString("again"));
+    QCOMPARE(commands().constFirst().text, QString("again"));
 }
 
 void TestProcessBrowser::vanishedHelperIsReplaced() {
@@ -197,8 +203,8 @@ void TestProcessBrowser::vanishedHelperIsReplaced() {
     browser.navigate("second");
     QCOMPARE(pids().size(), 2);
     QTRY_COMPARE(commands().size(), 2);
-    QCOMPARE(commands()[0].address, QString("first"));
-    QCOMPARE(commands()[1].address, QString("second"));
+    QCOMPARE(commands()[0].text, QString("first"));
+    QCOMPARE(commands()[1].text, QString("second"));
 }
 
 void TestProcessBrowser::destroyingEndsTheHelper() {
@@ -211,39 +217,68 @@ void TestProcessBrowser::destroyingEndsTheHelper() {
     QVERIFY(processGone(pids().constFirst()));
 }
 
-// Where windows cannot be embedded, the helper's window is kept over the browser area.
-void TestProcessBrowser::ownWindowFollowsTheArea() {
+// Where our window cannot hold the page, the helper shows the whole window, grouped under our
+// desktop file name, with the texts it is given.
+void TestProcessBrowser::ownWindowDrivenOverTheChannel() {
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        QSKIP("The window is embedded on X11");
+        QSKIP("The page is embedded on X11");
+    QGuiApplication::setDesktopFileName("com.example.Test");
     QWidget host;
-    auto* layout = new QVBoxLayout(&host);
-    layout->setContentsMargins(30, 40, 0, 0);
     ProcessBrowser browser(&host);
-    layout->addWidget(browser.widget());
-    host.setGeometry(100, 50, 300, 200);
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    browser.setWindowTexts("title one", "address\none");
     browser.navigate("x");
-    const auto lastPlacement = [this] {
-        const QList<Command> received = commands(true);
-        for (auto it = received.rbegin(); it != received.rend(); ++it)
-            if (it->kind != Command::Kind::Navigate)
-                return *it;
-        return Command{};
-    };
-    const QWidget* area = browser.widget();
-    const QRect expected(area->mapToGlobal(QPoint(0, 0)), area->size());
-    QCOMPARE(area->size(), QSize(270, 160));
-    QTRY_COMPARE(lastPlacement().kind, Command::Kind::Show);
-    QCOMPARE(lastPlacement().area, expected);
+    browser.setWindowTexts("title two", "address\none");
+    browser.showWindow();
+    QTRY_VERIFY(browser.windowShown());
+    browser.hideWindow();
+    QVERIFY(!browser.windowShown());
+    QTRY_COMPARE(commands(true).size(), 7);
+    QCOMPARE(logLines().at(1), QByteArray("args --window --desktop-file-name com.example.Test"));
+    using Kind = Command::Kind;
+    const QList<std::pair<Kind, QString>> expected{
+        {Kind::Title, "title one"}, {Kind::Address, "address\none"}, {Kind::Navigate, "x"},
+        {Kind::Title, "title two"}, {Kind::Address, "address\none"}, {Kind::Show, ""}};
+    QList<std::pair<Kind, QString>> received;
+    for (const Command& command : commands(true))
+        received << std::pair{command.kind, command.text};
+    received.removeLast(); // the hide line
+    QCOMPARE(received, expected);
+    QCOMPARE(commands(true).last().kind, Kind::Hide);
+}
 
-    host.hide();
-    QTRY_COMPARE(lastPlacement().kind, Command::Kind::Hide);
-    host.move(160, 90);
-    host.show();
-    QTRY_COMPARE(lastPlacement().kind, Command::Kind::Show);
-    QTRY_COMPARE(lastPlacement().area.topLeft(), area->mapToGlobal(QPoint(0, 0)));
-    QCOMPARE(lastPlacement().area.size(), QSize(270, 160));
+void TestProcessBrowser::ownWindowReportsReachTheHandler() {
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        QSKIP("The page is embedded on X11");
+    useFake("press");
+    QWidget host;
+    ProcessBrowser browser(&host);
+    QStringList seen;
+    browser.setWindowHandler(
+        [&seen](const QString& button, const QString& address) { seen << button + '|' + address; });
+    browser.showWindow();
+    QTRY_COMPARE(seen, (QStringList{"Button1|typed here", "|"}));
+    QVERIFY(!browser.windowShown());
+}
+
+// A crashed helper closes its window for the program, which goes on; the next opening starts
+// another helper.
+void TestProcessBrowser::helperCrashClosesTheWindow() {
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        QSKIP("The page is embedded on X11");
+    QWidget host;
+    ProcessBrowser browser(&host);
+    int closings = 0;
+    browser.setWindowHandler([&closings](const QString& button, const QString&) {
+        closings += button.isEmpty() ? 1 : 0;
+    });
+    browser.showWindow();
+    QTRY_VERIFY(browser.windowShown());
+    QCOMPARE(::kill(static_cast<pid_t>(pids().constFirst()), SIGKILL), 0);
+    QTRY_COMPARE(closings, 1);
+    QVERIFY(!browser.windowShown());
+    browser.showWindow();
+    QCOMPARE(pids().size(), 2);
+    QTRY_VERIFY(browser.windowShown());
 }
 
 QTEST_MAIN(TestProcessBrowser)

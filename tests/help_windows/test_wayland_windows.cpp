@@ -1,0 +1,133 @@
+#include "about.h"
+#include "browser_process.h"
+#include "navegador.h"
+#include "window_fixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <chrono>
+#include <memory>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kEngineLimitMs = 90'000;
+
+// The browser helpers this test has started and that still run.
+[[nodiscard]] QList<qint64> runningHelpers() {
+    QList<qint64> found;
+    const QString parent = QString::number(::getpid());
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QString line = QString::fromUtf8(stat.readAll());
+        // pid (comm) state ppid ...; the name is cut to 15 characters.
+        const qsizetype close = line.lastIndexOf(')');
+        const QStringList after = line.mid(close + 2).split(' ');
+        if (line.contains("(quillmark-brows)") && after.value(1) == parent && after.value(0) != "Z")
+            found << entry.toLongLong();
+    }
+    return found;
+}
+
+[[nodiscard]] bool onScreen(QWidget& widget) {
+    return widget.isVisible() && widget.windowHandle() && widget.windowHandle()->isExposed();
+}
+
+} // namespace
+
+// The program's windows under a real Wayland compositor, as most Linux desktops now run them.
+class TestWaylandWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void startUp();
+    void menuCommand();
+    void onlineWindowOpensAndCloses();
+};
+
+void TestWaylandWindows::initTestCase() {
+    QCOMPARE(QGuiApplication::platformName(), QString("wayland"));
+    qputenv("QUILLMARK_BROWSER", QUILLMARK_BROWSER_PROGRAM);
+}
+
+void TestWaylandWindows::startUp() {
+    Window main;
+    main.form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main.form()));
+    QCOMPARE(main.dialogs().shown().size(), std::size_t(0)); // start-up went without a failure
+}
+
+void TestWaylandWindows::menuCommand() {
+    Window main;
+    TAboutBox about(&main.form());
+    TForm3 online(&main.form());
+    main.form().setSecondaryWindows(&about, &online);
+    main.form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main.form()));
+    bool seen = false;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    connect(&poll, &QTimer::timeout, &about, [&] {
+        seen = seen || onScreen(about);
+        if (seen || waited.elapsed() > 20'000)
+            about.close();
+    });
+    poll.start(20);
+    main.trigger("Acercade1");
+    QVERIFY2(seen, "the About box never reached the screen");
+}
+
+// The helper shows the whole online window; ours stays hidden. "Salir" hides it, the helper
+// stays, and the next opening shows it again.
+void TestWaylandWindows::onlineWindowOpensAndCloses() {
+    Window main;
+    TAboutBox about(&main.form());
+    ProcessBrowser* browser = nullptr;
+    TForm3 online(&main.form(), [&browser](QWidget* parent) {
+        auto made =
+            std::make_unique<ProcessBrowser>(parent, std::chrono::milliseconds(kEngineLimitMs));
+        browser = made.get();
+        return made;
+    });
+    QStringList failures;
+    online.setFailureReporter([&failures](const QString& message) { failures << message; });
+    main.form().setSecondaryWindows(&about, &online);
+    main.form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main.form()));
+
+    main.trigger("InformacinenLnea1");
+    QCOMPARE(failures, QStringList());
+    QVERIFY(browser != nullptr);
+    QCOMPARE(browser->widget(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(browser->windowShown(), kEngineLimitMs);
+    QVERIFY(online.isHidden());
+    const QList<qint64> helpers = runningHelpers();
+    QCOMPARE(helpers.size(), 1);
+
+    online.findChild<QPushButton*>("Button5")->click(); // as a press there arrives
+    QVERIFY(!browser->windowShown());
+    QTest::qWait(500);
+    QCOMPARE(runningHelpers(), helpers);
+    QVERIFY(onScreen(main.form()));
+
+    main.trigger("InformacinenLnea1");
+    QTRY_VERIFY_WITH_TIMEOUT(browser->windowShown(), kEngineLimitMs);
+    QCOMPARE(runningHelpers(), helpers);
+    QVERIFY(online.isHidden());
+    QCOMPARE(failures, QStringList());
+}
+
+QTEST_MAIN(TestWaylandWindows)
+#include "test_wayland_windows.moc"

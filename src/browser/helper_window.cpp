@@ -10,6 +10,8 @@
 #include <QWindow>
 
 HelperWindow::HelperWindow() : form(new OnlineWindowForm(*this)), page(new HelperView(false)) {
+    // Closing hides it; the helper ends only when the program closes its stdin.
+    setAttribute(Qt::WA_QuitOnClose, false);
     Ui::TForm3& ui = form->controls();
     ui.WebBrowser1->layout()->addWidget(page);
     setTabOrder(page, ui.Edit1);

@@ -100,8 +100,6 @@ int main(int argc, char* argv[]) {
     if (const qsizetype at = arguments.indexOf(QStringLiteral("--desktop-file-name"));
         at > 0 && at + 1 < arguments.size())
         QGuiApplication::setDesktopFileName(arguments[at + 1]);
-    // Closing the window hides it; the helper ends when the program closes our stdin.
-    QApplication::setQuitOnLastWindowClosed(false);
     // Ready for commands and signals before the window is reported.
     quitOnTermination();
     std::unique_ptr<HelperView> embedded;

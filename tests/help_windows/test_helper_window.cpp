@@ -1,0 +1,119 @@
+#include "browser_protocol.h"
+#include "helper_window.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// What the helper tells the program, read from a pipe put in place of stdout.
+class ReportCapture {
+public:
+    ReportCapture() {
+        if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+            std::fflush(stdout);
+            saved = ::dup(STDOUT_FILENO);
+            ::dup2(fds[1], STDOUT_FILENO);
+        }
+    }
+    ~ReportCapture() {
+        std::fflush(stdout);
+        ::dup2(saved, STDOUT_FILENO);
+        for (int fd : {fds[0], fds[1], saved})
+            ::close(fd);
+    }
+    ReportCapture(const ReportCapture&) = delete;
+    ReportCapture& operator=(const ReportCapture&) = delete;
+
+    // The window reports so far, as lines; other output is left out.
+    [[nodiscard]] QList<QByteArray> reports() {
+        std::fflush(stdout);
+        char buffer[4096];
+        ssize_t count = 0;
+        while ((count = ::read(fds[0], buffer, sizeof buffer)) > 0)
+            received.append(buffer, count);
+        QList<QByteArray> found;
+        for (const QByteArray& line : received.split('\n'))
+            if (browser_protocol::parseWindowReport(line))
+                found << line + '\n';
+        return found;
+    }
+
+private:
+    int fds[2] = {-1, -1};
+    int saved = -1;
+    QByteArray received;
+};
+
+} // namespace
+
+// The whole online window as the helper shows it where the program cannot hold the page.
+class TestHelperWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void buttonsAreReportedNotActedOn_data();
+    void buttonsAreReportedNotActedOn();
+    void closingHidesAndTheHelperStays();
+    void shownOncePerShowing();
+};
+
+void TestHelperWindow::buttonsAreReportedNotActedOn_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("Ir a...") << "Button1" << QString::fromUtf8(" ñandú.example/a b ");
+    QTest::newRow("X") << "Button3" << "";
+    QTest::newRow("Inicio") << "Button4" << "x";
+    QTest::newRow("Salir") << "Button5" << "y";
+}
+
+void TestHelperWindow::buttonsAreReportedNotActedOn() {
+    QFETCH(QString, button);
+    QFETCH(QString, typed);
+    ReportCapture capture;
+    HelperWindow window;
+    window.present();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QLineEdit*>("Edit1")->setText(typed);
+    window.findChild<QPushButton*>(button)->click();
+    QTRY_VERIFY(capture.reports().contains(browser_protocol::pressedLine(button, typed)));
+    QVERIFY(window.isVisible()); // "Salir" is the program's to carry out
+    QCOMPARE(window.findChild<QLineEdit*>("Edit1")->text(), typed);
+}
+
+// The close box hides the window and leaves the helper running; a hide from the program is
+// not reported back.
+void TestHelperWindow::closingHidesAndTheHelperStays() {
+    ReportCapture capture;
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    HelperWindow window;
+    window.present();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.hide();
+    window.present();
+    QVERIFY(window.close());
+    QVERIFY(window.isHidden());
+    QTRY_COMPARE(capture.reports().count(browser_protocol::closedLine()), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(lastClosed.count(), 0);
+}
+
+void TestHelperWindow::shownOncePerShowing() {
+    ReportCapture capture;
+    HelperWindow window;
+    window.present();
+    QTRY_COMPARE(capture.reports().count(browser_protocol::shownLine()), 1);
+    window.present(); // raised again: no new showing
+    QTest::qWait(100);
+    window.hide();
+    window.present();
+    QTRY_COMPARE(capture.reports().count(browser_protocol::shownLine()), 2);
+}
+
+QTEST_MAIN(TestHelperWindow)
+#include "test_helper_window.moc"

@@ -29,15 +29,19 @@ private slots:
     void endsOnTermination();
     void disablesTheSandboxOnlyForRoot();
     void drivenByTheProgram();
+    void ownWindowShowsWhenAsked();
 
 private:
     // Started with the given environment; true once it has reported its window.
-    [[nodiscard]] bool start(QProcess& helper, const QProcessEnvironment& environment);
+    [[nodiscard]] bool start(QProcess& helper, const QProcessEnvironment& environment,
+                             const QStringList& arguments = {});
     void send(QProcess& helper, const QByteArray& line);
 };
 
-bool TestBrowserHelper::start(QProcess& helper, const QProcessEnvironment& environment) {
+bool TestBrowserHelper::start(QProcess& helper, const QProcessEnvironment& environment,
+                              const QStringList& arguments) {
     helper.setProgram(QUILLMARK_BROWSER_PROGRAM);
+    helper.setArguments(arguments);
     helper.setProcessEnvironment(environment);
     helper.start();
     QDeadlineTimer deadline(kEngineLimit);
@@ -67,7 +71,9 @@ void TestBrowserHelper::followsCommandsUntilStdinCloses() {
     send(helper, browser_protocol::navigateLine("data:text/html,<title>inline</title>ok"));
     send(helper, browser_protocol::stopLine());
     send(helper, browser_protocol::navigateLine(""));
-    send(helper, browser_protocol::showLine(QRect(10, 20, 300, 200)));
+    send(helper, browser_protocol::showLine());
+    send(helper, browser_protocol::titleLine("t"));
+    send(helper, browser_protocol::addressLine("a"));
     send(helper, browser_protocol::hideLine());
     send(helper, "no such command\n");
     send(helper, browser_protocol::navigateLine("www.tarvenor.com"));
@@ -109,6 +115,22 @@ void TestBrowserHelper::drivenByTheProgram() {
     browser->navigate("");
     browser.reset();
     qunsetenv("QUILLMARK_BROWSER");
+}
+
+// Where the program cannot hold its page, the helper's own window shows when asked.
+void TestBrowserHelper::ownWindowShowsWhenAsked() {
+    QProcess helper;
+    QVERIFY(start(helper, QProcessEnvironment::systemEnvironment(), {"--window"}));
+    QTest::qWait(500);
+    QVERIFY(!helper.canReadLine()); // nothing shown yet
+    send(helper, browser_protocol::showLine());
+    QDeadlineTimer deadline(kEngineLimit);
+    while (!helper.canReadLine() && !deadline.hasExpired())
+        (void)helper.waitForReadyRead(ms(250ms));
+    QCOMPARE(helper.readLine(), browser_protocol::shownLine());
+    helper.closeWriteChannel();
+    QVERIFY(helper.waitForFinished(ms(kEngineLimit)));
+    QCOMPARE(helper.exitCode(), 0);
 }
 
 QTEST_MAIN(TestBrowserHelper)

@@ -1,9 +1,9 @@
 #include "browser_protocol.h"
 #include "helper_window.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -71,9 +71,12 @@ void TestHelperWindow::buttonsAreReportedNotActedOn_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("typed");
     QTest::newRow("Ir a...") << "Button1" << QString::fromUtf8(" ñandú.example/a b ");
-    QTest::newRow("X") << "Button3" << "";
-    QTest::newRow("Inicio") << "Button4" << "x";
-    QTest::newRow("Salir") << "Button5" << "y";
+    QTest::newRow("X") << "Button3"
+                       << "";
+    QTest::newRow("Inicio") << "Button4"
+                            << "x";
+    QTest::newRow("Salir") << "Button5"
+                           << "y";
 }
 
 void TestHelperWindow::buttonsAreReportedNotActedOn() {

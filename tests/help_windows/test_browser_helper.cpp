@@ -29,19 +29,15 @@ private slots:
     void endsOnTermination();
     void disablesTheSandboxOnlyForRoot();
     void drivenByTheProgram();
-    void ownWindowShowsWhenAsked();
 
 private:
     // Started with the given environment; true once it has reported its window.
-    [[nodiscard]] bool start(QProcess& helper, const QProcessEnvironment& environment,
-                             const QStringList& arguments = {});
+    [[nodiscard]] bool start(QProcess& helper, const QProcessEnvironment& environment);
     void send(QProcess& helper, const QByteArray& line);
 };
 
-bool TestBrowserHelper::start(QProcess& helper, const QProcessEnvironment& environment,
-                              const QStringList& arguments) {
+bool TestBrowserHelper::start(QProcess& helper, const QProcessEnvironment& environment) {
     helper.setProgram(QUILLMARK_BROWSER_PROGRAM);
-    helper.setArguments(arguments);
     helper.setProcessEnvironment(environment);
     helper.start();
     QDeadlineTimer deadline(kEngineLimit);
@@ -115,22 +111,6 @@ void TestBrowserHelper::drivenByTheProgram() {
     browser->navigate("");
     browser.reset();
     qunsetenv("QUILLMARK_BROWSER");
-}
-
-// Where the program cannot hold its page, the helper's own window shows when asked.
-void TestBrowserHelper::ownWindowShowsWhenAsked() {
-    QProcess helper;
-    QVERIFY(start(helper, QProcessEnvironment::systemEnvironment(), {"--window"}));
-    QTest::qWait(500);
-    QVERIFY(!helper.canReadLine()); // nothing shown yet
-    send(helper, browser_protocol::showLine());
-    QDeadlineTimer deadline(kEngineLimit);
-    while (!helper.canReadLine() && !deadline.hasExpired())
-        (void)helper.waitForReadyRead(ms(250ms));
-    QCOMPARE(helper.readLine(), browser_protocol::shownLine());
-    helper.closeWriteChannel();
-    QVERIFY(helper.waitForFinished(ms(kEngineLimit)));
-    QCOMPARE(helper.exitCode(), 0);
 }
 
 QTEST_MAIN(TestBrowserHelper)

@@ -52,8 +52,7 @@ void TestOfflinePage::unreachableAddressInSpanish() {
     view.show();
     view.load(QUrl(address));
     QTRY_VERIFY_WITH_TIMEOUT(pageText(view).startsWith(heading), 30'000);
-    const QString text = pageText(view);
-    QVERIFY2(text.contains(address), qPrintable(text));
+    QVERIFY(pageText(view).contains(address));
     // The address as text, never as markup.
     for (const QString& shown : {unreachablePage("<b>x</b>"), refusedPage("<b>x</b>")})
         QVERIFY(shown.contains("&lt;b&gt;x&lt;/b&gt;") && !shown.contains("<b>"));

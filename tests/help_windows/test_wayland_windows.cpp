@@ -43,8 +43,7 @@ class TestWaylandWindows : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void startUp();
-    void menuCommand();
+    void startUpAndMenuCommand();
     void onlineWindowOpensAndCloses();
 };
 
@@ -53,19 +52,13 @@ void TestWaylandWindows::initTestCase() {
     qputenv("QUILLMARK_BROWSER", QUILLMARK_BROWSER_PROGRAM);
 }
 
-void TestWaylandWindows::startUp() {
-    Window main;
-    main.form().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&main.form()));
-    QCOMPARE(main.dialogs().shown().size(), std::size_t(0)); // start-up went without a failure
-}
-
-void TestWaylandWindows::menuCommand() {
+void TestWaylandWindows::startUpAndMenuCommand() {
     Window main;
     TAboutBox about(&main.form());
     main.form().setSecondaryWindows(&about, nullptr);
     main.form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&main.form()));
+    QCOMPARE(main.dialogs().shown().size(), std::size_t(0)); // start-up went without a failure
     bool exposed = false;
     QTimer::singleShot(0, &about, [&] {
         exposed = QTest::qWaitForWindowExposed(&about);

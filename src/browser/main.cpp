@@ -50,7 +50,7 @@ void apply(HelperView& view, HelperWindow* window, const browser_protocol::Comma
         break;
     default:
         if (window == nullptr)
-            break; // the program places an embedded page itself
+            return; // the program shows an embedded page inside its own window
         if (command.kind == Kind::Show)
             window->present();
         else if (command.kind == Kind::Hide)

@@ -49,7 +49,8 @@ template <typename F> void TForm3::guarded(F&& handler) {
     if (reportFailure)
         reportFailure(message);
     else
-        QtDialogs().standardError(this, standardErrorText(message));
+        // Over the main window while ours stays hidden for the browser's own.
+        QtDialogs().standardError(isVisible() ? this : parentWidget(), standardErrorText(message));
 }
 
 // Every opening shows the home page, whatever was shown when the window was closed.
@@ -72,6 +73,9 @@ void TForm3::ensureBrowser() {
     browser = factory(ui->WebBrowser1);
     if (!browser)
         return;
+    browser->setWindowHandler([this](const QString& button, const QString& address) {
+        followBrowserWindow(button, address);
+    });
     QWidget* view = browser->widget();
     if (view == nullptr)
         return;
@@ -84,13 +88,7 @@ bool TForm3::browserShowsOwnWindow() const {
 }
 
 void TForm3::openWindow() {
-    guarded([this] {
-        ensureBrowser();
-        if (browser)
-            browser->setWindowHandler([this](const QString& button, const QString& address) {
-                followBrowserWindow(button, address);
-            });
-    });
+    guarded([this] { ensureBrowser(); });
     if (!browserShowsOwnWindow()) {
         exec();
         return;

@@ -21,6 +21,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tarvenor.com/)
 # The dependencies are what the programs link, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its Wayland platform as a plugin, which no link shows: without it a Wayland
+# session runs the program through XWayland, or not at all when there is no X server.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress.cmake)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
           libxcb1-dev                                   # the embedded browser hands back the keyboard
           xvfb xauth xdotool                            # xdotool: keys typed into the embedded page
+          weston qt6-wayland                            # the windows under a Wayland compositor
           libudev-dev libcli11-dev nlohmann-json3-dev   # port discovery, quillmark-cli
           libv4l-dev                                    # libv4l2rds judges the RDS groups
           ser2net ansible-core locales                  # network, fleet and locale tests

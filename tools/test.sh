@@ -12,6 +12,7 @@ cd "$build"
 LC_ALL=es_ES.UTF-8 QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 \
     ctest --output-on-failure -j"$(nproc)" --timeout 600 \
     -R 'tst_(station|field|command|port_setting|comport|comthread|comsignal|line_settings|handover|shell|main_window|startup|editor_sync)'
+# test_wayland_windows runs under weston's headless backend (label "wayland"), as root too.
 QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 \
     ctest --output-on-failure -j"$(nproc)" --timeout 600
 # The Debian package from the same build, checked and run from an unpacked copy.

@@ -1,6 +1,6 @@
 #include "browser_protocol.h"
 
-#include <QList>
+#include <utility>
 
 namespace browser_protocol {
 
@@ -16,6 +16,11 @@ constexpr QByteArrayView kFocusLast = "focus last";
 constexpr QByteArrayView kFocusTaken = "focus taken";
 constexpr QByteArrayView kFocusNext = "focus next";
 constexpr QByteArrayView kFocusPrevious = "focus previous";
+constexpr QByteArrayView kTitle = "title";
+constexpr QByteArrayView kAddress = "address";
+constexpr QByteArrayView kPressed = "pressed";
+constexpr QByteArrayView kClosed = "closed";
+constexpr QByteArrayView kShown = "shown";
 
 // Splits "word rest" at the first space; rest is empty when there is none.
 std::pair<QByteArrayView, QByteArrayView> splitWord(QByteArrayView line) {
@@ -25,36 +30,38 @@ std::pair<QByteArrayView, QByteArrayView> splitWord(QByteArrayView line) {
     return {line.first(space), line.sliced(space + 1)};
 }
 
-std::optional<QRect> parseArea(QByteArrayView text) {
-    const QList<QByteArray> fields = text.toByteArray().split(' ');
-    if (fields.size() != 4)
-        return std::nullopt;
-    int values[4] = {};
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = fields[i].toInt(&ok);
-        if (!ok)
-            return std::nullopt;
-    }
-    if (values[2] < 0 || values[3] < 0)
-        return std::nullopt;
-    return QRect(values[0], values[1], values[2], values[3]);
+QByteArray encoded(const QString& text) {
+    return text.toUtf8().toPercentEncoding();
+}
+
+QString decoded(QByteArrayView text) {
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(text.toByteArray()));
+}
+
+QByteArray lineWithText(QByteArrayView word, const QString& text) {
+    return word.toByteArray() + ' ' + encoded(text) + '\n';
 }
 
 } // namespace
 
 QByteArray navigateLine(const QString& address) {
-    return kNavigate.toByteArray() + ' ' + address.toUtf8().toPercentEncoding() + '\n';
+    return lineWithText(kNavigate, address);
 }
 
 QByteArray stopLine() {
     return kStop.toByteArray() + '\n';
 }
 
-QByteArray showLine(const QRect& area) {
-    return kShow.toByteArray() + ' ' + QByteArray::number(area.x()) + ' ' +
-           QByteArray::number(area.y()) + ' ' + QByteArray::number(area.width()) + ' ' +
-           QByteArray::number(area.height()) + '\n';
+QByteArray showLine() {
+    return kShow.toByteArray() + '\n';
+}
+
+QByteArray titleLine(const QString& title) {
+    return lineWithText(kTitle, title);
+}
+
+QByteArray addressLine(const QString& address) {
+    return lineWithText(kAddress, address);
 }
 
 QByteArray hideLine() {
@@ -70,22 +77,20 @@ QByteArray focusLastLine() {
 }
 
 Command parseCommand(QByteArrayView line) {
+    using Kind = Command::Kind;
+    for (const auto& [name, kind] :
+         {std::pair{kStop, Kind::Stop}, std::pair{kShow, Kind::Show}, std::pair{kHide, Kind::Hide},
+          std::pair{kFocusFirst, Kind::FocusFirst}, std::pair{kFocusLast, Kind::FocusLast}})
+        if (line == name)
+            return {kind, {}};
     const auto [word, rest] = splitWord(line);
-    if (word == kNavigate && line.size() > word.size())
-        return {Command::Kind::Navigate,
-                QString::fromUtf8(QByteArray::fromPercentEncoding(rest.toByteArray())),
-                {}};
-    if (line == kStop)
-        return {Command::Kind::Stop, {}, {}};
-    if (line == kHide)
-        return {Command::Kind::Hide, {}, {}};
-    if (line == kFocusFirst)
-        return {Command::Kind::FocusFirst, {}, {}};
-    if (line == kFocusLast)
-        return {Command::Kind::FocusLast, {}, {}};
-    if (word == kShow)
-        if (const auto area = parseArea(rest))
-            return {Command::Kind::Show, {}, *area};
+    if (line.size() == word.size())
+        return {}; // a text command needs its space, even before an empty text
+    for (const auto& [name, kind] :
+         {std::pair{kNavigate, Kind::Navigate}, std::pair{kTitle, Kind::Title},
+          std::pair{kAddress, Kind::Address}})
+        if (word == name)
+            return {kind, decoded(rest)};
     return {};
 }
 
@@ -124,6 +129,34 @@ std::optional<FocusReport> parseFocusReport(QByteArrayView line) {
     if (line == kFocusPrevious)
         return FocusReport::Previous;
     return std::nullopt;
+}
+
+QByteArray pressedLine(const QString& button, const QString& address) {
+    return kPressed.toByteArray() + ' ' + encoded(button) + ' ' + encoded(address) + '\n';
+}
+
+QByteArray closedLine() {
+    return kClosed.toByteArray() + '\n';
+}
+
+QByteArray shownLine() {
+    return kShown.toByteArray() + '\n';
+}
+
+std::optional<WindowReport> parseWindowReport(QByteArrayView line) {
+    using Kind = WindowReport::Kind;
+    if (line == kClosed)
+        return WindowReport{Kind::Closed, {}, {}};
+    if (line == kShown)
+        return WindowReport{Kind::Shown, {}, {}};
+    const auto [word, rest] = splitWord(line);
+    if (word != kPressed || rest.isEmpty())
+        return std::nullopt;
+    // The program reads lines trimmed: an empty address may have lost its separator.
+    const auto [button, address] = splitWord(rest);
+    if (button.isEmpty())
+        return std::nullopt;
+    return WindowReport{Kind::Pressed, decoded(button), decoded(address)};
 }
 
 } // namespace browser_protocol

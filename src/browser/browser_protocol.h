@@ -1,12 +1,11 @@
 #pragma once
 
 // The lines the program and its browser helper exchange over the helper's stdin and stdout.
-// One command a line; addresses travel percent-encoded as UTF-8 so that any text, spaces,
+// One command a line; texts travel percent-encoded as UTF-8 so that any text, spaces,
 // line breaks and "%" included, arrives exactly as the operator typed it.
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QRect>
 #include <QString>
 
 #include <optional>
@@ -14,17 +13,20 @@
 namespace browser_protocol {
 
 struct Command {
-    enum class Kind { Navigate, Stop, Show, Hide, FocusFirst, FocusLast, Unknown };
+    enum class Kind { Navigate, Stop, Show, Hide, FocusFirst, FocusLast, Title, Address, Unknown };
     Kind kind = Kind::Unknown;
-    QString address; // Navigate
-    QRect area;      // Show: where on the screen, when the window is not embedded
+    QString text; // Navigate, Title, Address
 };
 
 // Program to helper.
 [[nodiscard]] QByteArray navigateLine(const QString& address);
 [[nodiscard]] QByteArray stopLine();
-[[nodiscard]] QByteArray showLine(const QRect& area);
+// Where the helper shows the whole window itself: show and raise it, hide it, and the texts
+// of its title and address field.
+[[nodiscard]] QByteArray showLine();
 [[nodiscard]] QByteArray hideLine();
+[[nodiscard]] QByteArray titleLine(const QString& title);
+[[nodiscard]] QByteArray addressLine(const QString& address);
 // The keyboard enters the page by Tab (its first element) or Shift+Tab (its last).
 [[nodiscard]] QByteArray focusFirstLine();
 [[nodiscard]] QByteArray focusLastLine();
@@ -40,5 +42,20 @@ struct Command {
 enum class FocusReport { Taken, Next, Previous };
 [[nodiscard]] QByteArray focusReportLine(FocusReport report);
 [[nodiscard]] std::optional<FocusReport> parseFocusReport(QByteArrayView line);
+
+// Helper to program, from the window it shows itself: the operator pressed a button (named
+// as in the form) with this text in the address field; the window was closed from its
+// title bar; the window is on the screen.
+struct WindowReport {
+    enum class Kind { Pressed, Closed, Shown };
+    Kind kind = Kind::Closed;
+    QString button;
+    QString address;
+    bool operator==(const WindowReport&) const = default;
+};
+[[nodiscard]] QByteArray pressedLine(const QString& button, const QString& address);
+[[nodiscard]] QByteArray closedLine();
+[[nodiscard]] QByteArray shownLine();
+[[nodiscard]] std::optional<WindowReport> parseWindowReport(QByteArrayView line);
 
 } // namespace browser_protocol

@@ -46,7 +46,9 @@ void writeLine(const QByteArray& line) {
     std::fflush(stdout);
 }
 
-HelperView::HelperView() {
+HelperView::HelperView(bool isEmbedded) : embedded(isEmbedded) {
+    if (!embedded)
+        return;
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &HelperView::focusWindowChanged);
     qApp->installEventFilter(this);
 }
@@ -79,6 +81,8 @@ void HelperView::enter(Qt::FocusReason reason) {
 }
 
 bool HelperView::focusNextPrevChild(bool next) {
+    if (!embedded)
+        return QWebEngineView::focusNextPrevChild(next);
     using browser_protocol::FocusReport;
     writeLine(browser_protocol::focusReportLine(next ? FocusReport::Next : FocusReport::Previous));
     return true;
@@ -87,7 +91,7 @@ bool HelperView::focusNextPrevChild(bool next) {
 // The engine may give the view a new native window: it asks for keys again by default.
 bool HelperView::event(QEvent* event) {
     const bool handled = QWebEngineView::event(event);
-    if (event->type() == QEvent::WinIdChange)
+    if (embedded && event->type() == QEvent::WinIdChange)
         selectKeysForFocus();
     return handled;
 }

@@ -2,15 +2,16 @@
 
 #include <QWebEngineView>
 
-// The web view as one stop in the program's tab order. Tab past the page's last element (or
-// Shift+Tab past its first) hands the keyboard back to the program instead of wrapping round
+// Embedded, the web view is one stop in the program's tab order. Tab past the page's last element
+// (or Shift+Tab past its first) hands the keyboard back to the program instead of wrapping round
 // inside the page; entering by Tab or Shift+Tab starts at the first or last element. The
 // view takes the keyboard only when it has the input focus (a click into the page, or the
 // program passing it on), so keys typed with the pointer resting over the page still reach
 // the program's focused control.
 class HelperView : public QWebEngineView {
 public:
-    HelperView();
+    // Not embedded, it is an ordinary view inside the helper's own window.
+    explicit HelperView(bool embedded);
 
     // The program has given us the input focus; the command may arrive before the window
     // system tells us so.
@@ -27,6 +28,7 @@ private:
     void focusWindowChanged(QWindow* window);
     void enter(Qt::FocusReason reason);
 
+    bool embedded;
     Qt::FocusReason pendingEntry = Qt::OtherFocusReason;
 };
 

@@ -16,6 +16,7 @@
 #include <QWindow>
 
 #include <stdexcept>
+#include <utility>
 
 #include <xcb/xcb.h>
 
@@ -74,9 +75,12 @@ void takeKeyboardBack(QWidget& window) {
 } // namespace
 
 ProcessBrowser::ProcessBrowser(QWidget* parent, std::chrono::milliseconds limit)
-    : startLimit(limit), area(new QWidget(parent)) {
-    auto* layout = new QVBoxLayout(area);
-    layout->setContentsMargins(0, 0, 0, 0);
+    : startLimit(limit), embedding(canEmbedForeignWindows()),
+      area(embedding ? new QWidget(parent) : nullptr) {
+    if (area) {
+        auto* layout = new QVBoxLayout(area);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
 }
 
 ProcessBrowser::~ProcessBrowser() {
@@ -127,6 +131,7 @@ void ProcessBrowser::ensureRunning() {
     try {
         awaitWindow();
         attachWindow();
+        sendWindowTexts();
     } catch (...) {
         helper->kill(); // it has shown nothing worth a polite end
         endHelper();
@@ -138,16 +143,24 @@ void ProcessBrowser::start(const QString& program) {
     windowId = 0;
     helper = std::make_unique<QProcess>();
     helper->setProgram(program);
+    QStringList arguments;
+    if (!embedding)
+        arguments << QStringLiteral("--window");
+    // Its window groups under the program's icon and menu entry.
+    if (const QString name = QGuiApplication::desktopFileName(); !name.isEmpty())
+        arguments << QStringLiteral("--desktop-file-name") << name;
+    helper->setArguments(arguments);
     // Its messages belong with ours; stdout carries only protocol lines.
     helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // On our display, whatever else the environment would choose.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (canEmbedForeignWindows())
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
     helper->setProcessEnvironment(environment);
     // A whole browser engine must not run raised beside the transmitter link.
     quillmark::serial::startAtNormalPriority(*helper);
     connect(helper.get(), &QProcess::readyReadStandardOutput, this,
             &ProcessBrowser::readHelperOutput);
+    connect(helper.get(), &QProcess::finished, this, &ProcessBrowser::helperEnded);
     helper->start(QIODevice::ReadWrite);
 }
 
@@ -158,6 +171,10 @@ void ProcessBrowser::readHelperOutput() {
         const QByteArray line = helper->readLine().trimmed();
         if (const auto focus = browser_protocol::parseFocusReport(line)) {
             followPageFocus(*focus);
+            continue;
+        }
+        if (const auto report = browser_protocol::parseWindowReport(line)) {
+            followWindowReport(*report);
             continue;
         }
         const auto reported = browser_protocol::parseWindowLine(line);
@@ -207,13 +224,9 @@ QString ProcessBrowser::startFailure() const {
 
 void ProcessBrowser::attachWindow() {
     if (!area)
-        return; // our window is being taken down
-    embedding = canEmbedForeignWindows();
+        return; // our window is being taken down, or the helper shows its own
     area->installEventFilter(this);
-    if (!embedding)
-        area->window()->installEventFilter(this); // its own window follows ours around
-    else
-        qApp->installEventFilter(this); // clicks into our window while the page has the keys
+    qApp->installEventFilter(this); // clicks into our window while the page has the keys
     followArea();
 }
 
@@ -258,10 +271,8 @@ void ProcessBrowser::releaseWindow() {
 
 void ProcessBrowser::detachWindow() {
     releaseWindow();
-    if (area) {
+    if (area)
         area->removeEventFilter(this);
-        area->window()->removeEventFilter(this);
-    }
     qApp->removeEventFilter(this);
     pageHasKeyboard = false;
 }
@@ -306,18 +317,13 @@ bool ProcessBrowser::eventFilter(QObject* watched, QEvent* event) {
         }
         return QObject::eventFilter(watched, event);
     }
-    if (!area || (watched != area && watched != area->window()))
+    if (!area || watched != area)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Hide:
-        if (embedding && watched == area) {
-            releaseWindow(); // now, before our native window may be destroyed
-            break;
-        }
-        [[fallthrough]];
+        releaseWindow(); // now, before our native window may be destroyed
+        break;
     case QEvent::Show:
-    case QEvent::Move:
-    case QEvent::Resize:
         // After the event, when the window system has given the window its place.
         if (!placementPending) {
             placementPending = true;
@@ -333,18 +339,71 @@ bool ProcessBrowser::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-// Called from event handlers, which must not throw: a lost helper shows at the next navigation.
 void ProcessBrowser::followArea() {
-    if (!area || !helper || windowId == 0)
+    if (area && helper && windowId != 0 && area->isVisible() && !container)
+        embedWindow();
+}
+
+void ProcessBrowser::showWindow() {
+    ensureRunning();
+    windowRequested = true;
+    send(browser_protocol::showLine());
+}
+
+// Called from the window's own handlers, which must not throw: a lost helper shows at the
+// next opening.
+void ProcessBrowser::hideWindow() {
+    windowRequested = false;
+    shown = false;
+    (void)trySend(browser_protocol::hideLine());
+}
+
+void ProcessBrowser::setWindowTexts(const QString& title, const QString& address) {
+    if (title == windowTitle && address == windowAddress)
         return;
-    if (embedding) {
-        if (area->isVisible() && !container)
-            embedWindow();
+    windowTitle = title;
+    windowAddress = address;
+    sendWindowTexts();
+}
+
+void ProcessBrowser::sendWindowTexts() {
+    if (embedding)
         return;
+    (void)trySend(browser_protocol::titleLine(windowTitle));
+    (void)trySend(browser_protocol::addressLine(windowAddress));
+}
+
+void ProcessBrowser::setWindowHandler(WindowHandler handler) {
+    windowHandler = std::move(handler);
+}
+
+void ProcessBrowser::followWindowReport(const browser_protocol::WindowReport& report) {
+    using Kind = browser_protocol::WindowReport::Kind;
+    if (embedding)
+        return;
+    switch (report.kind) {
+    case Kind::Shown:
+        shown = windowRequested;
+        break;
+    case Kind::Closed:
+        windowRequested = false;
+        shown = false;
+        if (windowHandler)
+            windowHandler({}, {});
+        break;
+    case Kind::Pressed:
+        if (windowHandler && !report.button.isEmpty())
+            windowHandler(report.button, report.address);
+        break;
     }
-    const QRect onScreen(area->mapToGlobal(QPoint(0, 0)), area->size());
-    (void)trySend(area->isVisible() ? browser_protocol::showLine(onScreen)
-                                    : browser_protocol::hideLine());
+}
+
+// A crashed helper takes its window with it; the next opening starts another.
+void ProcessBrowser::helperEnded() {
+    const bool wasRequested = std::exchange(windowRequested, false);
+    shown = false;
+    if (wasRequested && windowHandler)
+        windowHandler({}, {});
 }
 
 // Closing its stdin ends the helper; a helper that hangs is ended by force.

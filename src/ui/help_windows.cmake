@@ -5,6 +5,7 @@ target_sources(quillmark_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/about.ui
     ${CMAKE_CURRENT_LIST_DIR}/navegador.cpp ${CMAKE_CURRENT_LIST_DIR}/navegador.h
     ${CMAKE_CURRENT_LIST_DIR}/navegador.ui
+    ${CMAKE_CURRENT_LIST_DIR}/online_window_form.cpp ${CMAKE_CURRENT_LIST_DIR}/online_window_form.h
     ${CMAKE_CURRENT_LIST_DIR}/browser_process.cpp ${CMAKE_CURRENT_LIST_DIR}/browser_process.h)
 
 # The lines the program and its browser helper exchange; both sides link it.

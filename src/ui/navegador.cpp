@@ -1,38 +1,22 @@
 #include "navegador.h"
 
+#include "online_window_form.h"
 #include "shell.h"
 #include "ui_navegador.h"
 
-#include <QKeyEvent>
-#include <QVBoxLayout>
-
-#include <algorithm>
+#include <QLayout>
+#include <QShowEvent>
 
 #include <exception>
 
 const QString TForm3::HomeAddress = QStringLiteral("www.tarvenor.com");
 
 TForm3::TForm3(QWidget* parent, BrowserFactory browserFactory)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm3>()), factory(std::move(browserFactory)) {
-    ui->setupUi(this);
-    // A window of its own with the usual title-bar buttons, not a dialog's frame.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    // The form's size is the client area; the browser fills the placeholder it is put in.
-    auto* layout = new QVBoxLayout(ui->WebBrowser1);
-    layout->setContentsMargins(0, 0, 0, 0);
-    // The bar stays whole; the page takes what is left.
-    setMinimumSize(ui->Button5->geometry().right() + 1, ui->WebBrowser1->y() + 1);
+    : QDialog(parent), form(new OnlineWindowForm(*this)), ui(&form->controls()),
+      factory(std::move(browserFactory)) {
     setWindowTitle(HomeAddress);
     centreWhenShown(*this);
     connectControls();
-}
-
-// The browser area follows the window's size; the bar keeps its place.
-void TForm3::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    const int top = ui->WebBrowser1->y();
-    ui->WebBrowser1->setGeometry(0, top, width(), std::max(0, height() - top));
 }
 
 TForm3::~TForm3() = default;
@@ -46,6 +30,8 @@ void TForm3::connectControls() {
             [this] { guarded([this] { Button4Click(); }); });
     connect(ui->Button5, &QPushButton::clicked, this,
             [this] { guarded([this] { Button5Click(); }); });
+    connect(this, &QWidget::windowTitleChanged, this, &TForm3::mirrorTexts);
+    connect(ui->Edit1, &QLineEdit::textChanged, this, &TForm3::mirrorTexts);
 }
 
 void TForm3::setFailureReporter(FailureReporter reporter) {
@@ -63,7 +49,8 @@ template <typename F> void TForm3::guarded(F&& handler) {
     if (reportFailure)
         reportFailure(message);
     else
-        QtDialogs().standardError(this, standardErrorText(message));
+        // Over the main window while ours stays hidden for the browser's own.
+        QtDialogs().standardError(isVisible() ? this : parentWidget(), standardErrorText(message));
 }
 
 // Every opening shows the home page, whatever was shown when the window was closed.
@@ -79,15 +66,6 @@ void TForm3::showEvent(QShowEvent* event) {
     });
 }
 
-// No button is a cancel button, so Escape does nothing, like Enter in the address field.
-void TForm3::keyPressEvent(QKeyEvent* event) {
-    if (event->matches(QKeySequence::Cancel)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
 // Created at the first opening so that no browser engine starts with the program.
 void TForm3::ensureBrowser() {
     if (browser || !factory)
@@ -95,11 +73,53 @@ void TForm3::ensureBrowser() {
     browser = factory(ui->WebBrowser1);
     if (!browser)
         return;
+    browser->setWindowHandler([this](const QString& button, const QString& address) {
+        followBrowserWindow(button, address);
+    });
     QWidget* view = browser->widget();
     if (view == nullptr)
         return;
     ui->WebBrowser1->layout()->addWidget(view);
     setTabOrder(view, ui->Edit1);
+}
+
+bool TForm3::browserShowsOwnWindow() const {
+    return browser && browser->widget() == nullptr;
+}
+
+void TForm3::openWindow() {
+    guarded([this] { ensureBrowser(); });
+    if (!browserShowsOwnWindow()) {
+        exec();
+        return;
+    }
+    guarded([this] {
+        if (!browserWindowOpen)
+            FormActivate(); // an opening, as the show event marks one for our own window
+        mirrorTexts();
+        browser->showWindow();
+        browserWindowOpen = true;
+    });
+}
+
+// The window's texts are ours: the browser's window shows them.
+void TForm3::mirrorTexts() {
+    if (browserShowsOwnWindow())
+        browser->setWindowTexts(windowTitle(), ui->Edit1->text());
+}
+
+// A button pressed in the browser's window runs the same handler as ours, with the address
+// as typed there.
+void TForm3::followBrowserWindow(const QString& button, const QString& address) {
+    if (button.isEmpty()) {
+        browserWindowOpen = false;
+        return;
+    }
+    auto* pressed = findChild<QPushButton*>(button, Qt::FindDirectChildrenOnly);
+    if (pressed == nullptr || !browserWindowOpen)
+        return;
+    ui->Edit1->setText(address);
+    pressed->click();
 }
 
 void TForm3::navigateTo(const QString& address) {
@@ -129,5 +149,10 @@ void TForm3::Button4Click() {
 }
 
 void TForm3::Button5Click() {
+    if (browserShowsOwnWindow()) {
+        browserWindowOpen = false;
+        browser->hideWindow();
+        return;
+    }
     close();
 }

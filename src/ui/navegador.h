@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class OnlineWindowForm;
 namespace Ui {
 class TForm3;
 }
@@ -13,10 +14,20 @@ class TForm3;
 // What the online-information window needs of an embedded browser.
 class Browser {
 public:
+    // The operator pressed a button (named as in the form) of the window the browser shows
+    // itself, with this text in its address field; no name: that window went away.
+    using WindowHandler = std::function<void(const QString& button, const QString& address)>;
+
     virtual ~Browser() = default;
     virtual void navigate(const QString& address) = 0;
     virtual void stop() = 0;
+    // The page inside our window; none where the browser shows the whole window itself.
     [[nodiscard]] virtual QWidget* widget() = 0;
+    // For a browser that shows the whole window itself.
+    virtual void showWindow() {}
+    virtual void hideWindow() {}
+    virtual void setWindowTexts(const QString& /*title*/, const QString& /*address*/) {}
+    virtual void setWindowHandler(WindowHandler /*handler*/) {}
 };
 
 using BrowserFactory = std::function<std::unique_ptr<Browser>(QWidget* parent)>;
@@ -35,6 +46,11 @@ public:
 
     static const QString HomeAddress;
 
+    // "Información en línea": modal where our window holds the page. Where the browser shows
+    // the whole window itself, ours stays hidden and this returns at once; choosing it again
+    // while that window is open raises it.
+    void openWindow();
+
     void FormActivate();
     void Button1Click(); // "Ir a..."
     void Button3Click(); // "X"
@@ -46,18 +62,21 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void connectControls();
     void ensureBrowser();
+    [[nodiscard]] bool browserShowsOwnWindow() const;
+    void mirrorTexts();
+    void followBrowserWindow(const QString& button, const QString& address);
     void navigateTo(const QString& address);
     template <typename F> void guarded(F&& handler);
 
-    std::unique_ptr<Ui::TForm3> ui;
+    OnlineWindowForm* form; // owned by this window
+    Ui::TForm3* ui;         // owned by the form
     BrowserFactory factory;
     std::unique_ptr<Browser> browser;
     FailureReporter reportFailure;
     QString CurrentAddress;
+    bool browserWindowOpen = false;
 };

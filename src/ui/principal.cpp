@@ -289,7 +289,7 @@ void TForm1::Acercade1Click() {
 
 void TForm1::InformacinenLnea1Click() {
     if (Form3)
-        Form3->exec();
+        Form3->openWindow();
 }
 
 void TForm1::MonitordeLnea1Click() {

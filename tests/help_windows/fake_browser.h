@@ -12,7 +12,7 @@
 // Records what the window asks of its browser; can refuse like a failing control.
 struct BrowserLog {
     struct Call {
-        QString operation; // "navigate" or "stop"
+        QString operation; // "navigate", "stop", "show" or "hide"
         QString address;
         bool operator==(const Call&) const = default;
     };
@@ -20,6 +20,11 @@ struct BrowserLog {
     int created = 0;
     QWidget* lastWidget = nullptr;
     QString refusal; // when set, every operation throws this text
+    // Shows the whole window itself, with these texts; presses come back through the handler.
+    bool ownWindow = false;
+    QString title;
+    QString address;
+    Browser::WindowHandler handler;
 
     [[nodiscard]] std::vector<QString> navigations() const {
         std::vector<QString> addresses;
@@ -43,7 +48,14 @@ public:
     }
     void navigate(const QString& address) override { record("navigate", address); }
     void stop() override { record("stop", {}); }
-    [[nodiscard]] QWidget* widget() override { return view; }
+    [[nodiscard]] QWidget* widget() override { return log.ownWindow ? nullptr : view; }
+    void showWindow() override { record("show", {}); }
+    void hideWindow() override { log.calls.push_back({"hide", {}}); }
+    void setWindowTexts(const QString& title, const QString& address) override {
+        log.title = title;
+        log.address = address;
+    }
+    void setWindowHandler(WindowHandler handler) override { log.handler = std::move(handler); }
 
 private:
     void record(const QString& operation, const QString& address) {

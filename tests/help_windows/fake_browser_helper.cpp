@@ -1,6 +1,9 @@
-// Stands in for quillmark-browser in the tests. It appends "pid <n>", the window line it
-// reports and every line it receives to $FAKE_BROWSER_LOG, and behaves as $FAKE_BROWSER_MODE says:
-//   (unset)  reports the window of a small Qt window, ends when stdin closes
+// Stands in for quillmark-browser in the tests. It appends "pid <n>", "args <arguments>", the
+// window line it reports and every line it receives to $FAKE_BROWSER_LOG, and behaves as
+// $FAKE_BROWSER_MODE says:
+//   (unset)  reports the window of a small Qt window, ends when stdin closes; answers "show"
+//            with "shown"
+//   press    answers "show" with a press of "Ir a..." with "typed here", then "closed"
 //   exit     ends with code 3 before reporting anything
 //   silent   never reports, ignores stdin, runs until killed
 //   garbage  prints lines that are not a window report, then stays silent
@@ -32,6 +35,7 @@ int main(int argc, char* argv[]) {
     if (!log.open(QIODevice::Append | QIODevice::Unbuffered))
         return 2;
     log.write("pid " + QByteArray::number(::getpid()) + '\n');
+    log.write("args " + QCoreApplication::arguments().mid(1).join(' ').toUtf8() + '\n');
     if (mode == "exit")
         return 3;
 
@@ -43,6 +47,13 @@ int main(int argc, char* argv[]) {
         log.write(line + '\n');
         if (mode == "vanish")
             QCoreApplication::exit(0);
+        if (line != "show")
+            return;
+        if (mode == "press")
+            print(browser_protocol::pressedLine("Button1", "typed here") +
+                  browser_protocol::closedLine());
+        else
+            print(browser_protocol::shownLine());
     });
     QObject::connect(&input, &CommandInput::closed, &app, &QCoreApplication::quit);
 

@@ -67,7 +67,9 @@ void TestBrowserHelper::followsCommandsUntilStdinCloses() {
     send(helper, browser_protocol::navigateLine("data:text/html,<title>inline</title>ok"));
     send(helper, browser_protocol::stopLine());
     send(helper, browser_protocol::navigateLine(""));
-    send(helper, browser_protocol::showLine(QRect(10, 20, 300, 200)));
+    send(helper, browser_protocol::showLine());
+    send(helper, browser_protocol::titleLine("t"));
+    send(helper, browser_protocol::addressLine("a"));
     send(helper, browser_protocol::hideLine());
     send(helper, "no such command\n");
     send(helper, browser_protocol::navigateLine("www.tarvenor.com"));

@@ -5,6 +5,7 @@
 using browser_protocol::Command;
 
 Q_DECLARE_METATYPE(Command::Kind)
+Q_DECLARE_METATYPE(std::optional<browser_protocol::WindowReport>)
 
 // The lines between the program and its browser helper.
 class TestBrowserProtocol : public QObject {
@@ -15,11 +16,11 @@ private slots:
     void everyCharacterRoundTrips();
     void commandsParse_data();
     void commandsParse();
-    void showAreaRoundTrips_data();
-    void showAreaRoundTrips();
     void windowLines_data();
     void windowLines();
     void focusReports();
+    void windowReports_data();
+    void windowReports();
 };
 
 void TestBrowserProtocol::addressesRoundTrip_data() {
@@ -45,7 +46,7 @@ void TestBrowserProtocol::addressesRoundTrip() {
     QCOMPARE(line.count('\n'), 1);
     const Command command = browser_protocol::parseCommand(line.chopped(1));
     QCOMPARE(command.kind, Command::Kind::Navigate);
-    QCOMPARE(command.address, address);
+    QCOMPARE(command.text, address);
 }
 
 void TestBrowserProtocol::everyCharacterRoundTrips() {
@@ -55,7 +56,7 @@ void TestBrowserProtocol::everyCharacterRoundTrips() {
         const QString address = QString::fromUcs4(&code, 1);
         const QByteArray line = browser_protocol::navigateLine(address);
         QCOMPARE(line.count('\n'), 1);
-        QCOMPARE(browser_protocol::parseCommand(line.chopped(1)).address, address);
+        QCOMPARE(browser_protocol::parseCommand(line.chopped(1)).text, address);
     }
 }
 
@@ -69,11 +70,14 @@ void TestBrowserProtocol::commandsParse_data() {
     QTest::newRow("stop with more") << QByteArray("stop now") << Command::Kind::Unknown;
     QTest::newRow("upper case") << QByteArray("STOP") << Command::Kind::Unknown;
     QTest::newRow("empty line") << QByteArray("") << Command::Kind::Unknown;
-    QTest::newRow("show short") << QByteArray("show 1 2 3") << Command::Kind::Unknown;
-    QTest::newRow("show long") << QByteArray("show 1 2 3 4 5") << Command::Kind::Unknown;
-    QTest::newRow("show text") << QByteArray("show a 2 3 4") << Command::Kind::Unknown;
-    QTest::newRow("show negative size") << QByteArray("show 0 0 -1 4") << Command::Kind::Unknown;
-    QTest::newRow("show off screen") << QByteArray("show -5 -7 0 0") << Command::Kind::Show;
+    QTest::newRow("show") << QByteArray("show") << Command::Kind::Show;
+    QTest::newRow("show with area") << QByteArray("show 1 2 3 4") << Command::Kind::Unknown;
+    QTest::newRow("title") << browser_protocol::titleLine("a\nb").chopped(1)
+                           << Command::Kind::Title;
+    QTest::newRow("title without space") << QByteArray("title") << Command::Kind::Unknown;
+    QTest::newRow("address empty")
+        << browser_protocol::addressLine("").chopped(1) << Command::Kind::Address;
+    QTest::newRow("window report") << QByteArray("shown") << Command::Kind::Unknown;
     QTest::newRow("window line") << QByteArray("window 5") << Command::Kind::Unknown;
     QTest::newRow("focus first") << browser_protocol::focusFirstLine().chopped(1)
                                  << Command::Kind::FocusFirst;
@@ -86,27 +90,6 @@ void TestBrowserProtocol::commandsParse() {
     QFETCH(QByteArray, line);
     QFETCH(Command::Kind, kind);
     QCOMPARE(browser_protocol::parseCommand(line).kind, kind);
-}
-
-void TestBrowserProtocol::showAreaRoundTrips_data() {
-    QTest::addColumn<QRect>("area");
-    QTest::newRow("browser area") << QRect(0, 96, 750, 538);
-    QTest::newRow("left of the screen") << QRect(-1920, -3, 1, 1);
-    QTest::newRow("empty") << QRect(10, 20, 0, 0);
-    QTest::newRow("large") << QRect(2147483000, 0, 600, 32767);
-}
-
-void TestBrowserProtocol::showAreaRoundTrips() {
-    QFETCH(QRect, area);
-    const QByteArray line = browser_protocol::showLine(area);
-    QVERIFY(line.endsWith('\n'));
-    const Command command = browser_protocol::parseCommand(line.chopped(1));
-    QCOMPARE(command.kind, Command::Kind::Show);
-    QCOMPARE(command.area, area);
-    QCOMPARE(browser_protocol::parseCommand(browser_protocol::hideLine().chopped(1)).kind,
-             Command::Kind::Hide);
-    QCOMPARE(browser_protocol::parseCommand(browser_protocol::stopLine().chopped(1)).kind,
-             Command::Kind::Stop);
 }
 
 void TestBrowserProtocol::windowLines_data() {
@@ -150,6 +133,30 @@ void TestBrowserProtocol::focusReports() {
          {browser_protocol::focusFirstLine(), browser_protocol::focusLastLine(),
           browser_protocol::windowLine(7), QByteArray("focus\n")})
         QVERIFY(!browser_protocol::parseFocusReport(other.chopped(1)).has_value());
+}
+
+void TestBrowserProtocol::windowReports_data() {
+    using Report = browser_protocol::WindowReport;
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<std::optional<Report>>("report");
+    QTest::newRow("pressed") << browser_protocol::pressedLine("Button1", "a b\n%")
+                             << std::optional(Report{Report::Kind::Pressed, "Button1", "a b\n%"});
+    // Read trimmed, an empty address loses its separator.
+    QTest::newRow("pressed, empty address")
+        << browser_protocol::pressedLine("Button4", "").trimmed() + '\n'
+        << std::optional(Report{Report::Kind::Pressed, "Button4", ""});
+    QTest::newRow("closed") << browser_protocol::closedLine() << std::optional(Report{});
+    QTest::newRow("shown") << browser_protocol::shownLine()
+                           << std::optional(Report{Report::Kind::Shown, {}, {}});
+    QTest::newRow("pressed nothing") << QByteArray("pressed \n") << std::optional<Report>();
+    QTest::newRow("closed with more") << QByteArray("closed now\n") << std::optional<Report>();
+    QTest::newRow("window line") << browser_protocol::windowLine(3) << std::optional<Report>();
+}
+
+void TestBrowserProtocol::windowReports() {
+    QFETCH(QByteArray, line);
+    QFETCH(std::optional<browser_protocol::WindowReport>, report);
+    QVERIFY(browser_protocol::parseWindowReport(line.chopped(1)) == report);
 }
 
 QTEST_APPLESS_MAIN(TestBrowserProtocol)

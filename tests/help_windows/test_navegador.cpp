@@ -11,6 +11,8 @@
 
 #include <memory>
 
+Q_DECLARE_METATYPE(BrowserLog::Call)
+
 class TestNavegador : public QObject {
     Q_OBJECT
 private slots:
@@ -42,6 +44,10 @@ private slots:
     void refusalIsReported_data();
     void refusalIsReported();
     void worksWithoutBrowser();
+    void browserWindowButtons_data();
+    void browserWindowButtons();
+    void browserWindowReopens_data();
+    void browserWindowReopens();
 
 private:
     void open();
@@ -377,6 +383,66 @@ void TestNavegador::worksWithoutBrowser() {
     QTest::mouseClick(bare.findChild<QPushButton*>("Button1"), Qt::LeftButton);
     QTest::mouseClick(bare.findChild<QPushButton*>("Button3"), Qt::LeftButton);
     QCOMPARE(bare.windowTitle(), QString("x.example"));
+}
+
+void TestNavegador::browserWindowButtons_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<BrowserLog::Call>("call");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("address");
+    const QString home = TForm3::HomeAddress;
+    const QString typed = " typed.example ";
+    QTest::newRow("Ir a...") << "Button1" << BrowserLog::Call{"navigate", typed} << typed << typed;
+    QTest::newRow("Inicio") << "Button4" << BrowserLog::Call{"navigate", home} << home << home;
+    QTest::newRow("X") << "Button3" << BrowserLog::Call{"stop", {}} << home << typed;
+    QTest::newRow("Salir") << "Button5" << BrowserLog::Call{"hide", {}} << home << typed;
+}
+
+// Where the browser shows the whole window itself, ours stays hidden and the opening returns
+// at once. A press there runs our handler with the address typed there, and the window shows
+// the texts that result.
+void TestNavegador::browserWindowButtons() {
+    QFETCH(QString, button);
+    QFETCH(BrowserLog::Call, call);
+    QFETCH(QString, title);
+    QFETCH(QString, address);
+    log.ownWindow = true;
+    form->openWindow();
+    const std::vector<BrowserLog::Call> opening{{"navigate", TForm3::HomeAddress}, {"show", {}}};
+    QCOMPARE(log.calls, opening);
+    QCOMPARE(log.address, TForm3::HomeAddress);
+    log.handler(button, " typed.example ");
+    QCOMPARE(log.calls.size(), std::size_t(3));
+    QCOMPARE(log.calls.back(), call);
+    QCOMPARE(log.title, title);
+    QCOMPARE(log.address, address);
+    QVERIFY(form->isHidden());
+}
+
+void TestNavegador::browserWindowReopens_data() {
+    QTest::addColumn<QString>("closing"); // a button, none for its close box, "-" still open
+    QTest::newRow("still open") << "-";
+    QTest::newRow("Salir") << "Button5";
+    QTest::newRow("close box or ended") << "";
+}
+
+// The command raises an open window where it is; a closed one opens on the home page again.
+// A closed window's late presses change nothing.
+void TestNavegador::browserWindowReopens() {
+    QFETCH(QString, closing);
+    const bool open = closing == "-";
+    log.ownWindow = true;
+    form->openWindow();
+    log.handler("Button1", "elsewhere.example");
+    if (!open)
+        log.handler(closing, {});
+    log.handler("Button1", "late.example");
+    form->openWindow();
+    QCOMPARE(log.calls.back(), (BrowserLog::Call{"show", {}}));
+    const QString shown = open ? "late.example" : TForm3::HomeAddress;
+    QCOMPARE(log.navigations().back(), shown);
+    QCOMPARE(log.navigations().size(), std::size_t(3)); // nothing from a closed window
+    QCOMPARE(log.address, shown);
 }
 
 QTEST_MAIN(TestNavegador)

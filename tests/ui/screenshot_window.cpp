@@ -98,7 +98,7 @@ int main(int argc, char* argv[]) {
     if (view == QLatin1String("about"))
         about.show();
     else if (view == QLatin1String("online"))
-        form3.show();
+        QTimer::singleShot(0, &form3, [&form3] { form3.openWindow(); });
     if (view == QLatin1String("ports"))
         QTimer::singleShot(0, &form1,
                            [&form1] { form1.guarded([&form1] { form1.PuertosSerie1Click(); }); });

@@ -5,6 +5,19 @@
 
 namespace quillmark::protocol {
 
+namespace {
+
+[[nodiscard]] Outcome outcomeOf(Operation operation, Ending ending,
+                                std::uint8_t readState = kReadIdle) {
+    Outcome outcome;
+    outcome.operation = operation;
+    outcome.ending = ending;
+    outcome.readState = readState;
+    return outcome;
+}
+
+} // namespace
+
 int replyLength(std::uint8_t readState) {
     switch (readState) {
     case kReadPi:
@@ -68,7 +81,7 @@ void Exchange::finish(Outcome outcome) {
 void Exchange::abandon() {
     if (operation_ == Operation::None)
         return;
-    Outcome outcome{.operation = operation_, .ending = Ending::Superseded, .readState = readState_};
+    Outcome outcome = outcomeOf(operation_, Ending::Superseded, readState_);
     finish(std::move(outcome));
 }
 
@@ -157,7 +170,7 @@ void Exchange::takeAnswer(Byte answer) {
         sendNextChunk();
         return;
     }
-    Outcome outcome{.operation = operation_, .ending = failed ? Ending::Refused : Ending::Success};
+    Outcome outcome = outcomeOf(operation_, failed ? Ending::Refused : Ending::Success);
     outcome.step = std::max(chunk, 0);
     outcome.refusedChunks = refused_;
     stopWatches();
@@ -187,7 +200,7 @@ void Exchange::replyComplete() {
         sendGuarded(WholeRead::frame(1));
         return;
     }
-    Outcome outcome{.operation = operation_, .ending = Ending::Success, .readState = readState_};
+    Outcome outcome = outcomeOf(operation_, Ending::Success, readState_);
     if (operation_ == Operation::WholeRead) {
         outcome.step = 1;
         outcome.reply = whole_.staged();
@@ -203,7 +216,8 @@ void Exchange::expired(Watch watch) {
         const bool broken = got_ > 0;
         if (broken == (watch == Watch::Answer))
             return; // a watch that no longer applies
-        Outcome outcome{.operation = operation_, .ending = broken ? Ending::BrokenReply : Ending::NoAnswer, .readState = readState_};
+        Outcome outcome =
+            outcomeOf(operation_, broken ? Ending::BrokenReply : Ending::NoAnswer, readState_);
         outcome.step = half;
         outcome.reply = reply_.first(got_);
         outcome.expected = static_cast<int>(reply_.size());
@@ -214,7 +228,7 @@ void Exchange::expired(Watch watch) {
         return;
     // The write stays outstanding: a late answer is still taken, and continues a chain.
     timedOut_ = true;
-    Outcome outcome{.operation = operation_, .ending = Ending::NoAnswer};
+    Outcome outcome = outcomeOf(operation_, Ending::NoAnswer);
     outcome.step = std::max(chain_.sent() - 1, 0);
     host_.finished(outcome);
 }
@@ -222,7 +236,7 @@ void Exchange::expired(Watch watch) {
 void Exchange::hungUp() {
     if (operation_ == Operation::None)
         return;
-    Outcome outcome{.operation = operation_, .ending = Ending::HungUp, .readState = readState_};
+    Outcome outcome = outcomeOf(operation_, Ending::HungUp, readState_);
     outcome.step = readState_ == kReadSecondHalf ? 1 : std::max(chain_.sent() - 1, 0);
     if (timedOut_) {
         // Already reported as unanswered.

@@ -104,9 +104,13 @@ public:
     [[nodiscard]] std::uint8_t SendState() const { return sendState_; }
     [[nodiscard]] std::uint8_t ReadState() const { return readState_; }
     // Chunks sent of the last chained write; kept once it has ended.
-    [[nodiscard]] std::uint8_t ChunkIndex() const { return static_cast<std::uint8_t>(chain_.sent()); }
+    [[nodiscard]] std::uint8_t ChunkIndex() const {
+        return static_cast<std::uint8_t>(chain_.sent());
+    }
     // Some byte is awaited: an answer, a reply, or a late answer to a timed-out write.
-    [[nodiscard]] bool waiting() const { return sendState_ != kSendIdle || readState_ != kReadIdle; }
+    [[nodiscard]] bool waiting() const {
+        return sendState_ != kSendIdle || readState_ != kReadIdle;
+    }
 
 private:
     void begin(Operation operation);

@@ -102,8 +102,8 @@ void Session::runToEnd() {
         const auto watch = nextWatch();
         if (!watch)
             throw std::logic_error("the exchange waits without a watch");
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            *deadlines_[slot(*watch)] - Clock::now());
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(*deadlines_[slot(*watch)] - Clock::now());
         const auto b = line_.readByte(std::max(left, std::chrono::milliseconds(0)));
         if (b) {
             moved(1);

@@ -108,9 +108,7 @@ private slots:
         addExchangeRows([](const ExchangeRow&) { return true; });
     }
     void window();
-    void commandLine_data() {
-        addExchangeRows(wholeOperation);
-    }
+    void commandLine_data() { addExchangeRows(wholeOperation); }
     void commandLine();
 };
 
@@ -133,8 +131,8 @@ void TestFrontEnds::window() {
     s.settle(100ms);
     QCOMPARE(int(s.frames().size()), row.frames);
     QCOMPARE(s.dialogs().count(Kind::Error), row.ending == Ending::NoAnswer ||
-                                                     row.ending == Ending::HungUp ||
-                                                     row.behaviour == Behaviour::Late);
+                                                 row.ending == Ending::HungUp ||
+                                                 row.behaviour == Behaviour::Late);
     if (row.ending == Ending::Success && row.op == Op::Programming)
         QCOMPARE(s.encoder().memory(), sent);
     if (row.ending == Ending::Success && row.op == Op::WholeRead)
@@ -168,7 +166,8 @@ void TestFrontEnds::commandLine() {
         {Ending::NoAnswer, QStringLiteral("no answer from the encoder")},
         {Ending::BrokenReply, QStringLiteral("the encoder's reply broke off")},
         {Ending::HungUp, QStringLiteral("the line failed")}};
-    QVERIFY2(failure.startsWith(starts.at(expected)) && failure.isEmpty() == starts.at(expected).isEmpty(),
+    QVERIFY2(failure.startsWith(starts.at(expected)) &&
+                 failure.isEmpty() == starts.at(expected).isEmpty(),
              qPrintable(failure));
     QCOMPARE(encoder.framesReceived(), row.behaviour == Behaviour::Late ? row.frame : row.frames);
     if (expected == Ending::Success && row.op == Op::Programming)

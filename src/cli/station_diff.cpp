@@ -55,7 +55,7 @@ std::vector<std::string> unitedPaths(const Flat& left, const Flat& right) {
 
 } // namespace
 
-std::vector<std::string> stationDifferences(const DeviceBytes& a, const DeviceBytes& b) {
+std::vector<FieldDifference> fieldDifferences(const DeviceBytes& a, const DeviceBytes& b) {
     Flat left;
     Flat right;
     flatten(stationToJson(a), "", "", left);
@@ -66,13 +66,20 @@ std::vector<std::string> stationDifferences(const DeviceBytes& a, const DeviceBy
         const auto it = side.find(p);
         return it == side.end() ? std::string("(absent)") : it->second;
     };
-    std::vector<std::string> lines;
+    std::vector<FieldDifference> differences;
     for (const std::string& path : unitedPaths(left, right)) {
-        const std::string before = valueIn(leftByPath, path);
-        const std::string after = valueIn(rightByPath, path);
+        std::string before = valueIn(leftByPath, path);
+        std::string after = valueIn(rightByPath, path);
         if (before != after)
-            lines.push_back(path + ": " + before + " -> " + after);
+            differences.push_back({path, std::move(before), std::move(after)});
     }
+    return differences;
+}
+
+std::vector<std::string> stationDifferences(const DeviceBytes& a, const DeviceBytes& b) {
+    std::vector<std::string> lines;
+    for (const auto& d : fieldDifferences(a, b))
+        lines.push_back(d.field + ": " + d.left + " -> " + d.right);
     return lines;
 }
 

@@ -114,6 +114,7 @@ void TForm1::tieMenus() {
     tieMenu(ui->Grabartodoelequipo1, &TForm1::Grabartodoelequipo1Click);
     tieMenu(ui->MonitordeLnea1, &TForm1::MonitordeLnea1Click);
     tieMenu(ui->PuertosSerie1, &TForm1::PuertosSerie1Click);
+    tieMenu(ui->CompararconelEquipo1, &TForm1::CompararconelEquipo1Click);
     tieMenu(ui->VistadeReceptor1, &TForm1::VistadeReceptor1Click);
     tieMenu(ui->InformacinenLnea1, &TForm1::InformacinenLnea1Click);
     tieMenu(ui->Acercade1, &TForm1::Acercade1Click);
@@ -121,7 +122,7 @@ void TForm1::tieMenus() {
 
 // The receiver preview follows the editors: every handler, typing, and the page shown.
 void TForm1::tiePreview() {
-    connect(ui->PS, &QLineEdit::textEdited, this, &TForm1::stationEdited);
+    connect(ui->PS, &QLineEdit::textChanged, this, &TForm1::stationEdited);
     connect(ui->RTEdit, &QPlainTextEdit::textChanged, this, &TForm1::stationEdited);
     connect(ui->Planes, &QTabWidget::currentChanged, this, &TForm1::stationEdited);
     connect(this, &TForm1::stationEdited, this, [this] {

@@ -317,10 +317,11 @@ std::array<quillmark::Byte, quillmark::kDeviceMapSize> TForm1::stationAsEdited()
     const auto lay = [&map](quillmark::Block block, const auto& bytes) {
         std::ranges::copy(bytes, map.begin() + block.address);
     };
-    if (ui->PS->isModified() && ui->PSBox->currentIndex() >= 0)
+    // What the next page change would store: only the fields the operator changed.
+    if (psField.edited && ui->PSBox->currentIndex() >= 0)
         lay(quillmark::psScreenBlock(frameOf(ui->FramePS), ui->PSBox->currentIndex()),
             quillmark::encodePsScreen(quillmark::editBytes(ui->PS->text())));
-    if (ui->RTEdit->document()->isModified())
+    if (rtField.edited)
         lay(quillmark::radioTextBlock(),
             quillmark::encodeRadioText(quillmark::memoBytes(ui->RTEdit->toPlainText())));
     return map;

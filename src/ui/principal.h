@@ -37,6 +37,7 @@ class TForm3;
 class QAction;
 class LineMonitor;
 class ReceiverPreview;
+class StationComparison;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
@@ -84,6 +85,7 @@ public:
     void InformacinenLnea1Click();
     void MonitordeLnea1Click();
     void VistadeReceptor1Click();
+    void CompararconelEquipo1Click();
     // The device map with the PS and RadioText being typed laid over it, as the next page
     // change stores them; the frame of the page shown (-1 on the RT page, which has none).
     [[nodiscard]] std::array<quillmark::Byte, quillmark::kDeviceMapSize> stationAsEdited() const;
@@ -202,6 +204,9 @@ private:
     TForm3* Form3 = nullptr;
     LineMonitor* Monitor = nullptr; // made at its first opening; child of the window
     ReceiverPreview* Preview = nullptr; // likewise
+    StationComparison* Comparison = nullptr; // likewise
+    // What the whole read under way is for: the map, or a comparison that leaves it alone.
+    bool wholeReadCompares = false;
 
     TComPort* Comm1 = nullptr;        // owned by the window (QObject parent)
     TComSignal* ComSignal1 = nullptr; // Tx
@@ -247,6 +252,7 @@ private:
     void setSendReadButtonsEnabled(bool enabled);
     void showReply(std::uint8_t readState, std::span<const quillmark::Byte> reply);
     void finishWholeRead(std::span<const quillmark::Byte> image);
+    void showComparison(std::span<const quillmark::Byte> image);
     void storeEditedFields();
     void selectFirstPsScreen();
     [[nodiscard]] VclTimer& timerFor(quillmark::protocol::Watch watch) const;

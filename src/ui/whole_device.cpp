@@ -5,6 +5,7 @@
 #include "ui_principal.h"
 
 #include "dialogs.h"
+#include "tools/station_comparison.h"
 
 #include <QSignalBlocker>
 
@@ -16,6 +17,13 @@ using namespace quillmark;
 
 void TForm1::LeerEquipo1Click() {
     beginRead();
+    wholeReadCompares = false;
+    exchange.readMemory();
+}
+
+void TForm1::CompararconelEquipo1Click() {
+    beginRead();
+    wholeReadCompares = true;
     exchange.readMemory();
 }
 
@@ -25,11 +33,26 @@ void TForm1::Leerequipo2(const CommandFrame& secondHalf) {
 }
 
 void TForm1::finishWholeRead(std::span<const Byte> image) {
+    if (wholeReadCompares) {
+        activa();
+        showComparison(image);
+        return;
+    }
     // Only a complete reply replaces the map, so a broken read leaves it as it was.
     std::copy(image.begin(), image.end(), StationImage.DeviceMap().begin());
     Actualitzatot();
     activa();
     dialogs.plainMessage(this, QStringLiteral("El equipo se ha leido correctamente"));
+}
+
+void TForm1::showComparison(std::span<const Byte> image) {
+    if (!Comparison)
+        Comparison = new StationComparison(this);
+    StationComparison::Image device{};
+    std::copy(image.begin(), image.end(), device.begin());
+    Comparison->compare(device, stationAsEdited());
+    Comparison->show();
+    Comparison->raise();
 }
 
 void TForm1::Grabartodoelequipo1Click() {

@@ -7,6 +7,9 @@
 #include "vcl_timer.h"
 
 #include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QTableWidget>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -60,6 +63,7 @@ private slots:
     void programmingShowsTheScreenItSelects();
     void eraseSendsTwoBytes();
     void hangUpDuringWholeRead();
+    void comparisonLeavesTheMap();
 };
 
 void TestProtocolWhole::readWholeDevice() {
@@ -251,6 +255,32 @@ void TestProtocolWhole::hangUpDuringWholeRead() {
     s.click("ReadPI");
     QCOMPARE(s.dialogs().texts(Kind::StandardError).last(),
              QStringLiteral("Can't perform this operation on a closed port."));
+}
+
+void TestProtocolWhole::comparisonLeavesTheMap() {
+    EncoderSession s(SessionOptions().withMemory(randomMemory(17)));
+    QVERIFY(loadMap(s));
+    const Memory edited = s.deviceMap();
+    Memory changed = edited;
+    changed[1] ^= 0x01; // Frame 1 PI
+    s.encoder().setMemory(changed);
+    const auto compare = [&s] {
+        s.trigger("CompararconelEquipo1");
+        QVERIFY(s.waitFor([&s] {
+            auto* w = s.form().findChild<QDialog*>(QStringLiteral("StationComparison"));
+            return w && w->isVisible() && s.idle();
+        }));
+    };
+    compare();
+    auto* table = s.form().findChild<QTableWidget*>(QStringLiteral("differences"));
+    QCOMPARE(table->rowCount(), 1);
+    QVERIFY(table->item(0, 0)->text().contains(QLatin1String("pi")));
+    QCOMPARE(s.deviceMap(), edited);
+    QCOMPARE(s.dialogs().count(Kind::Plain), 1); // the load's, none for the comparison
+    s.encoder().setMemory(edited);
+    compare();
+    QCOMPARE(s.form().findChild<QLabel*>(QStringLiteral("summary"))->text(),
+             QStringLiteral("Sin diferencias"));
 }
 
 QTEST_MAIN(TestProtocolWhole)

@@ -393,7 +393,7 @@ void TestMainWindow::menus() {
         {"Acciones",
          {"Leer Equipo", QString::fromUtf8("Inicializar Programación"),
           "Programar Equipo Completo", QString::fromUtf8("Monitor de línea"),
-          "Puertos serie...", "Vista de receptor"}},
+          "Puertos serie...", "Vista de receptor", "Comparar con el equipo"}},
         {"Ayuda", {QString::fromUtf8("Información en línea"), "Acerca de..."}},
     };
     const auto menus = w.form().menuBar()->actions();

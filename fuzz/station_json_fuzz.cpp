@@ -1,7 +1,7 @@
 // Any text either is refused with a message naming what is wrong, or gives an image whose
 // export imports back to the same 256 bytes and exports to the same text again.
 
-#include "station_json.h"
+#include "core/station_file_json.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,7 +17,7 @@ void check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace quillmark::cli;
+    using namespace quillmark;
     DeviceBytes map{};
     try {
         map = importStation(std::string_view(reinterpret_cast<const char*>(data), size));

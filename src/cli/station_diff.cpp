@@ -55,7 +55,7 @@ std::vector<std::string> unitedPaths(const Flat& left, const Flat& right) {
 
 } // namespace
 
-std::vector<std::string> stationDifferences(const DeviceBytes& a, const DeviceBytes& b) {
+std::vector<std::string> stationDifferences(const Station& a, const Station& b) {
     Flat left;
     Flat right;
     flatten(stationToJson(a), "", "", left);

@@ -118,9 +118,14 @@ int importCommand(const fs::path& file, const fs::path& output) {
     return kExitOk;
 }
 
-int diffCommand(const std::string& a, const std::string& b, std::ostream& out) {
+int diffCommand(const std::string& a, const std::string& b, bool json, std::ostream& out) {
     const Station left = loadOperand(a);
     const Station right = loadOperand(b);
+    if (json) {
+        const auto doc = differencesJson(left, right);
+        out << doc.dump() << '\n';
+        return doc["equal"].get<bool>() ? kExitOk : kExitDiffers;
+    }
     const auto lines = stationDifferences(left, right);
     for (const std::string& line : lines)
         out << line << '\n';

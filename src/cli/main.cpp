@@ -62,7 +62,7 @@ int run(CLI::App& app, const Arguments& a) {
     if (chosen == "import")
         return importCommand(a.file, a.output);
     if (chosen == "diff")
-        return diffCommand(a.file, a.other, std::cout);
+        return diffCommand(a.file, a.other, a.json, std::cout);
     if (chosen == "read")
         return readCommand(a.port, a.output);
     if (chosen == "program")
@@ -86,6 +86,7 @@ void buildCommands(CLI::App& app, Arguments& a) {
     auto* diff = app.add_subcommand("diff", "Compare two stations field by field (exit 1 if they differ)");
     diff->add_option("A", a.file, "station file (.rds or .json) or PORT")->required();
     diff->add_option("B", a.other, "station file (.rds or .json) or PORT")->required();
+    diff->add_flag("--json", a.json, "the differing fields as one line of JSON");
 
     auto* read = app.add_subcommand("read", "Read the encoder's whole memory into a file");
     describePort(*read, a);

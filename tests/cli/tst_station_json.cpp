@@ -280,6 +280,9 @@ void TestStationJson::diffListsChangedFields() {
     for (const std::string& line : stationDifferences(station(), other))
         got << QString::fromStdString(line);
     QCOMPARE(got, lines);
+    const auto doc = differencesJson(station(), other);
+    QCOMPARE(doc["equal"], lines.isEmpty());
+    QCOMPARE(doc["differences"].size(), std::size_t(lines.size()));
 }
 
 QTEST_APPLESS_MAIN(TestStationJson)

@@ -5,7 +5,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengin
           libxcb1-dev                                   # the embedded browser hands back the keyboard
           xvfb xauth xdotool                            # xdotool: keys typed into the embedded page
           libudev-dev libcli11-dev nlohmann-json3-dev   # port discovery, quillmark-cli
-          ser2net ansible-core locales                  # network, fleet and locale tests
+          ser2net ansible-core locales bash-completion  # network, fleet, locale, completion tests
           dpkg-dev file desktop-file-utils appstream lintian) # the Debian package, its checks
 if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then
     packages+=(libserialport-dev qt6-serialport-dev)

@@ -33,8 +33,7 @@ public:
         } catch (const protocol::CommunicationError& e) {
             throw Failure(kExitDevice, label_ + ": " + e.what(), openFailureHints(port));
         }
-        session_ = std::make_unique<protocol::Session>(*line_,
-                                                       [this](int n) { bar_.advance(n); });
+        session_ = std::make_unique<protocol::Session>(*line_, [this](int n) { bar_.advance(n); });
     }
 
     template <typename F> auto run(const char* step, int wireBytes, F&& exchange) {
@@ -68,8 +67,8 @@ Station loadOperand(const std::string& operand) {
 
 std::string firstDifference(const DeviceBytes& a, const DeviceBytes& b) {
     const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin());
-    const auto count = std::inner_product(a.begin(), a.end(), b.begin(), 0, std::plus<>(),
-                                          std::not_equal_to<>());
+    const auto count =
+        std::inner_product(a.begin(), a.end(), b.begin(), 0, std::plus<>(), std::not_equal_to<>());
     return std::to_string(count) + " bytes differ, the first at address " +
            protocol::hexAddress(static_cast<int>(ia - a.begin()));
 }

@@ -24,13 +24,13 @@ struct Arguments {
     bool json = false, verify = false, ifDifferent = false;
 };
 
-constexpr const char* kExitCodes = "Exit status: 0 done (diff: equal), 1 diff: the stations differ, "
-                                  "2 wrong use, 3 the port or the encoder failed, "
-                                  "4 a file failed or is no station.";
+constexpr const char* kExitCodes =
+    "Exit status: 0 done (diff: equal), 1 diff: the stations differ, "
+    "2 wrong use, 3 the port or the encoder failed, "
+    "4 a file failed or is no station.";
 
 void describePort(CLI::App& sub, Arguments& a) {
-    sub.add_option("PORT", a.port, "COMn, a device path such as /dev/serial/by-id/...")
-        ->required();
+    sub.add_option("PORT", a.port, "COMn, a device path such as /dev/serial/by-id/...")->required();
 }
 
 // CLI11 reports a misspelt subcommand as a missing one; this names it.
@@ -56,8 +56,9 @@ int run(CLI::App& app, const Arguments& a) {
     if (chosen == "show")
         return showCommand(a.file, a.json, std::cout);
     if (chosen == "export")
-        return exportCommand(a.file, a.output.empty() ? std::nullopt
-                                                      : std::optional<std::filesystem::path>(a.output),
+        return exportCommand(a.file,
+                             a.output.empty() ? std::nullopt
+                                              : std::optional<std::filesystem::path>(a.output),
                              std::cout);
     if (chosen == "import")
         return importCommand(a.file, a.output);
@@ -77,13 +78,15 @@ void buildCommands(CLI::App& app, Arguments& a) {
 
     auto* exp = app.add_subcommand("export", "Write a station file as JSON");
     exp->add_option("FILE", a.file, "station file (.rds)")->required();
-    exp->add_option("-o,--output", a.output, "file to write, named .json (default: standard output)");
+    exp->add_option("-o,--output", a.output,
+                    "file to write, named .json (default: standard output)");
 
     auto* imp = app.add_subcommand("import", "Make a station file from JSON");
     imp->add_option("FILE", a.file, "JSON station document (show --json output too)")->required();
     imp->add_option("-o,--output", a.output, "station file to write, not named .json")->required();
 
-    auto* diff = app.add_subcommand("diff", "Compare two stations field by field (exit 1 if they differ)");
+    auto* diff =
+        app.add_subcommand("diff", "Compare two stations field by field (exit 1 if they differ)");
     diff->add_option("A", a.file, "station file (.rds or .json) or PORT")->required();
     diff->add_option("B", a.other, "station file (.rds or .json) or PORT")->required();
     diff->add_flag("--json", a.json, "the differing fields as one line of JSON");

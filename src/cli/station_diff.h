@@ -11,16 +11,15 @@
 namespace quillmark::cli {
 
 struct Difference {
-    std::string field;            // frames[0].pi
-    nlohmann::ordered_json a, b;  // the values; discarded when absent on that side
+    std::string field;           // frames[0].pi
+    nlohmann::ordered_json a, b; // the values; discarded when absent on that side
     bool inA = true, inB = true;
 };
 
 [[nodiscard]] std::vector<Difference> differingFields(const Station& a, const Station& b);
 
 // One line per differing field: `frames[0].pi: "E000" -> "E012"`; empty when equal.
-[[nodiscard]] std::vector<std::string> stationDifferences(const Station& a,
-                                                          const Station& b);
+[[nodiscard]] std::vector<std::string> stationDifferences(const Station& a, const Station& b);
 
 // {"equal": false, "differences": [{"field": "frames[0].pi", "a": "E000", "b": "E012"}]};
 // a side without the field has no "a" or "b".

@@ -38,9 +38,8 @@ void saveStation(const fs::path& path, const Station& station) {
 }
 
 void saveText(const fs::path& path, const std::string& text) {
-    fileStep(path, [&] {
-        saveFileAtomically(path, std::as_bytes(std::span(text.data(), text.size())));
-    });
+    fileStep(path,
+             [&] { saveFileAtomically(path, std::as_bytes(std::span(text.data(), text.size()))); });
 }
 
 void requireForm(const fs::path& path, bool wantJson) {

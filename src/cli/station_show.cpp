@@ -48,8 +48,8 @@ std::string timingText(const ojson& frame) {
 std::string psLine(const DeviceBytes& map, int f, int s) {
     const Block b = psScreenBlock(f, s);
     // The page's text ends at a zero byte; every other byte shows as it is.
-    const std::string text = decodePsScreen(
-        std::span(map).subspan(static_cast<std::size_t>(b.address)).first<8>());
+    const std::string text =
+        decodePsScreen(std::span(map).subspan(static_cast<std::size_t>(b.address)).first<8>());
     return quoted({reinterpret_cast<const Byte*>(text.data()), text.size()});
 }
 
@@ -77,9 +77,9 @@ std::string showText(const Station& station) {
     for (int f = 0; f < 2; ++f)
         showFrame(station, doc["frames"][static_cast<std::size_t>(f)], f, out);
     const Block rt = radioTextBlock();
-    const std::string text =
-        decodeRadioText(std::span(station.map).subspan(static_cast<std::size_t>(rt.address),
-                                                       static_cast<std::size_t>(rt.length)));
+    const std::string text = decodeRadioText(
+        std::span(station.map)
+            .subspan(static_cast<std::size_t>(rt.address), static_cast<std::size_t>(rt.length)));
     out << "RadioText   " << quoted({reinterpret_cast<const Byte*>(text.data()), text.size()})
         << '\n';
     return out.str();

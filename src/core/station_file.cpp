@@ -9,9 +9,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quillmark {
 

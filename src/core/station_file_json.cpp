@@ -138,8 +138,8 @@ private:
 };
 
 [[noreturn]] void fail(const Path& path, const std::string& expected, const json* got = nullptr) {
-    std::string message = (path.text().empty() ? "document" : path.text()) + ": expected " +
-                          expected;
+    std::string message =
+        (path.text().empty() ? "document" : path.text()) + ": expected " + expected;
     if (got) {
         std::string shown = got->dump(-1, ' ', false, json::error_handler_t::replace);
         if (shown.size() > 40)
@@ -182,7 +182,8 @@ private:
 };
 
 int integer(const json& v, const Path& path, int low, int high) {
-    const bool ok = v.is_number_integer() && v.get<long long>() >= low && v.get<long long>() <= high;
+    const bool ok =
+        v.is_number_integer() && v.get<long long>() >= low && v.get<long long>() <= high;
     if (!ok)
         fail(path, "an integer from " + std::to_string(low) + " to " + std::to_string(high), &v);
     return static_cast<int>(v.get<long long>());
@@ -213,8 +214,8 @@ void hexInto(const json& v, const Path& path, std::span<Byte> out) {
 
 // A text of at most out.size() characters (Latin-1), padded with spaces.
 void textInto(const json& v, const Path& path, std::span<Byte> out) {
-    const std::string expected = "a text of at most " + std::to_string(out.size()) +
-                                 " Latin-1 characters";
+    const std::string expected =
+        "a text of at most " + std::to_string(out.size()) + " Latin-1 characters";
     if (!v.is_string())
         fail(path, expected, &v);
     const auto bytes = utf8ToLatin1(v.get_ref<const std::string&>());

@@ -34,8 +34,8 @@ inline constexpr int kStationFormatVersion = 1;
 
 // Descriptive fields a frame may carry for readers (country and PTY names...): import
 // ignores them, so a described document imports as the plain one.
-inline constexpr std::array<const char*, 4> kDescriptiveFrameFields{
-    "pi_country", "pi_coverage", "pi_reference", "pty_name"};
+inline constexpr std::array<const char*, 4> kDescriptiveFrameFields{"pi_country", "pi_coverage",
+                                                                    "pi_reference", "pty_name"};
 
 // A document that is not a station: what names the offending field and what was expected.
 class SchemaError : public std::runtime_error {

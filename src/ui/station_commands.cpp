@@ -58,4 +58,3 @@ void TForm1::Abrir1Click() {
     }
     Actualitzatot();
 }
-

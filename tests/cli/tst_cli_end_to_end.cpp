@@ -234,6 +234,11 @@ void TestCliEndToEnd::programKeepsTheLastAddressOfAShortFile() {
     want[255] = pattern(1)[255];
     QCOMPARE(encoder_->memory(), want);
     QCOMPARE(encoder_->framesReceived(), 2 + 16 + 2); // read first, program, verify
+    // Its JSON form says so and makes a 255-byte file again
+    QCOMPARE(cli({"export", path("old.rds"), "-o", path("old.json")}).exitCode, 0);
+    QVERIFY(readFile(file("old.json")).contains("\"seconds\": null"));
+    QCOMPARE(cli({"import", path("old.json"), "-o", path("again.rds")}).exitCode, 0);
+    QCOMPARE(readFile(file("again.rds")), readFile(file("old.rds")));
 }
 
 void TestCliEndToEnd::showThePort() {

@@ -18,16 +18,18 @@ void check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillmark;
-    DeviceBytes map{};
+    Station station;
     try {
-        map = importStation(std::string_view(reinterpret_cast<const char*>(data), size));
+        station = importStation(std::string_view(reinterpret_cast<const char*>(data), size));
     } catch (const SchemaError& e) {
         check(std::string_view(e.what()).find(": ") != std::string_view::npos);
         return 0;
     }
-    const std::string text = exportStation(map);
-    const DeviceBytes back = importStation(text);
-    check(back == map);
+    const std::string text = exportStation(station);
+    const Station back = importStation(text);
+    check(back == station);
     check(exportStation(back) == text);
+    // The form show --json prints imports as the plain one.
+    check(importStation(describedStationJson(station).dump()) == station);
     return 0;
 }

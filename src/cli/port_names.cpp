@@ -1,7 +1,6 @@
 #include "port_names.h"
 
 #include "core/port_setting.h"
-#include "ports/diagnosis.h"
 #include "ports/port_entries.h"
 
 #include <sstream>
@@ -17,6 +16,17 @@ bool isNetworkEntry(const std::string& port) {
 
 } // namespace
 
+ports::DiagnosisContext systemDiagnosisContext() {
+    ports::DiagnosisContext context;
+    try {
+        context.devices = ports::discoverSerialDevices(*ports::systemTtyEnumerator());
+        context.devicesKnown = true;
+    } catch (const std::exception&) {
+        // Without udev: no device list, no stable names to suggest.
+    }
+    return context;
+}
+
 std::string portLabel(const std::string& port) {
     const auto n = ports::comNumber(port);
     if (!n)
@@ -31,13 +41,7 @@ std::string portLabel(const std::string& port) {
 std::vector<std::string> openFailureHints(const std::string& port) {
     if (isNetworkEntry(port))
         return {}; // the connection's own message says what failed
-    ports::DiagnosisContext context;
-    try {
-        context.devices = ports::discoverSerialDevices(*ports::systemTtyEnumerator());
-        context.devicesKnown = true;
-    } catch (const std::exception&) {
-        // Without udev: no stable names to suggest.
-    }
+    const ports::DiagnosisContext context = systemDiagnosisContext();
     // The open's errno is not kept by the line, so the device is examined as it is now.
     const auto diagnosis =
         ports::probePort(ports::resolvePortPath(configDirectory(), port), context);

@@ -2,10 +2,15 @@
 
 // How the tool names a port in its messages, and what it advises when one will not open.
 
+#include "ports/diagnosis.h"
+
 #include <string>
 #include <vector>
 
 namespace quillmark::cli {
+
+// This machine's /proc and serial devices; without udev the device list stays unknown.
+[[nodiscard]] ports::DiagnosisContext systemDiagnosisContext();
 
 // "COM3 (/dev/ttyS2)", "COM4 (rfc2217://host:7000)"; any other name as it is.
 [[nodiscard]] std::string portLabel(const std::string& port);

@@ -7,6 +7,7 @@ namespace quillmark::sim {
 namespace {
 
 constexpr Byte kFailure = 0x00;
+constexpr Byte kStray = 0x55;
 
 std::size_t countOf(const Fault& fault) {
     return static_cast<std::size_t>(std::max(fault.count, 0));
@@ -37,6 +38,9 @@ void applyOne(const Fault& fault, Reply& reply, std::mt19937& rng) {
     case FaultKind::HangUp:
         reply.bytes.clear();
         reply.hangUp = true;
+        break;
+    case FaultKind::Trailing:
+        reply.bytes.insert(reply.bytes.end(), countOf(fault), kStray);
         break;
     }
 }

@@ -26,6 +26,7 @@ enum class FaultKind {
     Garbage,    // `count` random bytes instead of the answer
     Delay,      // the answer is sent after `delay`
     HangUp,     // the pty closes after this frame (no answer)
+    Trailing,   // the answer is followed by `count` stray bytes (0x55)
 };
 
 struct Fault {

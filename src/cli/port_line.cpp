@@ -1,18 +1,12 @@
 #include "port_line.h"
 
 #include "serial/comport.h"
+#include "serial/encoder_line.h"
 
 #include <charconv>
 #include <sys/stat.h>
 
 namespace quillmark::cli {
-
-namespace {
-
-// The component's own text for a read that ran out of time.
-constexpr const char* kTimeoutText = "Timeout";
-
-} // namespace
 
 template <typename F> auto PortLine::guarded(F&& step, const char* doing) {
     try {
@@ -26,11 +20,7 @@ template <typename F> auto PortLine::guarded(F&& step, const char* doing) {
 
 PortLine::PortLine(std::string name) : name_(std::move(name)), port_(std::make_unique<TComPort>()) {
     port_->SetDeviceName(name_);
-    port_->SetBaudRate(br2400);
-    port_->SetDataBits(db8);
-    port_->SetParity(paNone);
-    port_->SetStopBits(sb1);
-    port_->Timeouts().SetReadConstant(protocol::kReplyByteTimeout);
+    setUpEncoderLine(*port_);
     guarded([this] { port_->Open(); }, "cannot open the port");
 }
 
@@ -51,10 +41,8 @@ std::optional<Byte> PortLine::readByte(std::chrono::milliseconds wait) {
             port_->Timeouts().SetReadConstant(wait);
         try {
             return port_->ReadByte();
-        } catch (const EComError& e) {
-            if (e.ErrorCode == 0 && std::string_view(e.what()) == kTimeoutText)
-                return std::nullopt;
-            throw;
+        } catch (const EComTimeout&) {
+            return std::nullopt;
         }
     }, "the line failed");
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-// The whole-device operations driven to the end from one thread, for front ends that wait
-// for each answer instead of reacting to events (the command-line tool). Same frames, same
-// answer rules and time-outs as the window.
+// The whole-device operations driven to the end from one thread, for front ends that wait for
+// each byte instead of reacting to events (the command-line tool): the exchange engine over a
+// blocking line, its watches kept as deadlines.
 
-#include "rules.h"
+#include "exchange.h"
 
 #include <array>
 #include <chrono>
@@ -37,7 +37,7 @@ public:
 inline constexpr int kWholeReadWireBytes = kMemoryHalves * (3 + 128);
 inline constexpr int kProgramWireBytes = kMemoryChunks * (19 + 1);
 
-class Session {
+class Session : private ExchangeHost {
 public:
     // progress is told the number of bytes moved each time some were.
     explicit Session(Line& line, std::function<void(int)> progress = {});
@@ -49,15 +49,30 @@ public:
     void programWholeDevice(std::span<const Byte, kDeviceMapSize> map);
 
 private:
-    [[nodiscard]] Byte exchangeForAnswer(const CommandFrame& frame, const std::string& what);
-    void readReply(const CommandFrame& frame, std::span<Byte> into, const std::string& what);
+    using Clock = std::chrono::steady_clock;
+
+    void send(const CommandFrame& frame) override;
+    void startWatch(Watch watch) override;
+    void stopWatch(Watch watch) override;
+    void answered(Byte, bool) override {}
+    void finished(const Outcome& outcome) override;
+
+    // Feeds the engine until the operation has ended; throws unless it succeeded.
+    void runToEnd();
+    [[nodiscard]] std::optional<Watch> nextWatch() const;
     void moved(int bytes);
 
     Line& line_;
     std::function<void(int)> progress_;
+    Exchange exchange_{*this};
+    std::array<std::optional<Clock::time_point>, 3> deadlines_{};
+    std::optional<Outcome> outcome_;
+    std::array<Byte, kDeviceMapSize> image_{};
 };
 
 // "0x80"
 [[nodiscard]] std::string hexAddress(int address);
+// The one-line text of an operation that did not succeed.
+[[nodiscard]] std::string describeFailure(const Outcome& outcome);
 
 } // namespace quillmark::protocol

@@ -144,14 +144,24 @@ void TCustomComPort::CheckResult(OsResult result) const {
                                     : result.message);
 }
 
-void TCustomComPort::RaiseError(int code, const std::string& message) const {
-    EComError error(code, message);
+void TCustomComPort::offerToHandler(EComError& error) const {
     if (OnError) {
         TComAction action = caFail;
         OnError(const_cast<TCustomComPort*>(this), error, action);
         if (action == caAbort)
             throw EAbort();
     }
+}
+
+void TCustomComPort::RaiseError(int code, const std::string& message) const {
+    EComError error(code, message);
+    offerToHandler(error);
+    throw error;
+}
+
+void TCustomComPort::RaiseTimeout() const {
+    EComTimeout error;
+    offerToHandler(error);
     throw error;
 }
 

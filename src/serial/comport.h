@@ -38,6 +38,12 @@ public:
     int ErrorCode; // errno, or 0 for the component's own messages
 };
 
+// A read or write that ran out of its time-out.
+class EComTimeout : public EComError {
+public:
+    EComTimeout() : EComError(0, "Timeout") {}
+};
+
 // Raised instead of an error that OnError chose to abort: the UI reports nothing.
 class EAbort : public std::runtime_error {
 public:
@@ -357,6 +363,9 @@ private:
     void DestroyHandle();
     void CheckResult(quillmark::serial::OsResult result) const;
     [[noreturn]] void RaiseError(int code, const std::string& message) const;
+    [[noreturn]] void RaiseTimeout() const;
+    // Runs OnError; throws EAbort when it chose to abort.
+    void offerToHandler(EComError& error) const;
     void CheckOpen() const;
     void CheckClosed();
     void PurgeInput();

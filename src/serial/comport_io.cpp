@@ -115,7 +115,7 @@ void TCustomComPort::sendAll(const void* buffer, int length) {
         int code = 0;
         const WaitOutcome outcome = platform_->waitWritable(deadline, code);
         if (outcome == WaitOutcome::TimedOut)
-            RaiseError(0, "Timeout");
+            RaiseTimeout();
         if (outcome != WaitOutcome::Ready)
             CheckResult(quillmark::serial::OsResult{code});
     }
@@ -161,7 +161,7 @@ void TCustomComPort::pumpRead() {
     const bool complete = read_.done == read_.length;
     read_.outstanding = false;
     if (!complete)
-        RaiseError(0, "Timeout");
+        RaiseTimeout();
 }
 
 void TCustomComPort::snapshotLineCounters() {

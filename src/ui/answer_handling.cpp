@@ -1,5 +1,4 @@
 #include "principal.h"
-#include "protocol_states.h"
 
 #include "core/command_frames.h"
 #include "serial/comport.h"
@@ -7,134 +6,29 @@
 
 #include "dialogs.h"
 
-// The encoder's answers and replies, and the three watch timers.
+#include <algorithm>
+#include <array>
+
+// The encoder's bytes and the watch timers go to the engine; what it asks for is done here.
 
 using namespace quillmark;
+using namespace quillmark::protocol;
 
 void TForm1::Comm1RxChar() {
-    Timer1->stop();
-    if (SendState == kSendIdle && ReadState == kReadIdle) {
+    if (!exchange.waiting()) {
         // Nothing waits: whatever came is stale and must not be read as a later reply.
         Comm1->ResetDevice();
         return;
     }
-    try {
-        if (SendState == kSendSingle) {
-            takeFinalAnswer();
-            return;
-        }
-        if (SendState == kSendRadioText) {
-            takeChunkAnswer();
-            enviart();
-        } else if (SendState == kSendMemory) {
-            takeChunkAnswer();
-            Enviatotal();
-        }
-    } catch (...) {
-        // The line failed under a write: it ends here rather than keep the buttons locked.
-        endOutstanding();
-        activa();
-        throw;
-    }
-    readReply();
-}
-
-void TForm1::takeFinalAnswer() {
-    Timer2->start();
-    SendState = kSendIdle;
-    const Byte answer = Comm1->ReadByte();
-    StationImage.ReplyBuffer()[0] = answer;
-    // The last chunk of a chain ends red also when an earlier chunk failed.
-    const bool ok = Chain.noteAnswer(answer);
-    setStatusColour(Chain.failed() ? clRed : clLime);
-    if (!ok)
-        Comm1->ResetDevice();
-    activa();
-}
-
-void TForm1::takeChunkAnswer() {
-    Timer2->start();
-    const Byte answer = Comm1->ReadByte();
-    StationImage.ReplyBuffer()[0] = answer;
-    // Once a chunk failed the chain stays red, so the operator sees it at the end.
-    Chain.noteAnswer(answer);
-    setStatusColour(Chain.failed() ? clRed : clLime);
-}
-
-void TForm1::readReply() {
-    const std::uint8_t waitingFor = ReadState;
-    try {
-        if (ReadState >= kReadPi && ReadState <= kReadConf)
-            readSingleBlock();
-        if (ReadState == kReadFirstHalf) {
-            readWholeHalf(0);
-            Leerequipo2();
-        }
-        if (ReadState == kReadSecondHalf) {
-            readWholeHalf(1);
-            finishWholeRead();
-        }
-    } catch (...) {
-        // A reply that broke off ends its read; late bytes then find nothing waiting.
-        Timer3->stop();
-        if (waitingFor >= kReadFirstHalf)
-            Timer1->stop();
-        abandonRead();
-        activa();
-        throw;
-    }
-}
-
-void TForm1::readSingleBlock() {
-    auto reply = StationImage.ReplyBuffer();
-    switch (ReadState) {
-    case kReadPi:
-        readBytes(reply.first(2), false);
-        ActualitzaPI();
-        break;
-    case kReadPs:
-        readBytes(StationImage.PsStaging(), false);
-        ActualitzaPS();
-        break;
-    case kReadPty:
-        readBytes(reply.first(2), false);
-        ActualitzaPTY();
-        break;
-    case kReadAf:
-        readBytes(reply.first(16), false);
-        ActualitzaAF();
-        break;
-    case kReadRt:
-        readBytes(reply.first(64), false);
-        ActualitzaRT();
-        break;
-    default:
-        readBytes(reply.first(2), false);
-        ActualitzaConf();
-        break;
-    }
-    ReadState = kReadIdle;
-    activa();
-}
-
-void TForm1::readWholeHalf(int half) {
-    readBytes(WholeReadStaging.half(half), true);
-    Timer3->stop();
-}
-
-void TForm1::readBytes(std::span<Byte> into, bool watchBlock) {
-    for (Byte& b : into) {
-        b = Comm1->ReadByte();
-        if (watchBlock)
-            Timer3->start();
-    }
+    std::array<Byte, kDeviceMapSize> bytes{};
+    const int queued = std::min(Comm1->InputCount(), static_cast<int>(bytes.size()));
+    const int got = queued > 0 ? Comm1->Read(bytes.data(), queued, false) : 0;
+    exchange.received(std::span(bytes).first(static_cast<std::size_t>(got)));
 }
 
 void TForm1::Timer1Timer() {
     Timer1->stop();
-    dialogs.errorMessage(this, QStringLiteral("Error de Comunicación"));
-    abandonRead();
-    activa();
+    exchange.expired(Watch::Answer);
 }
 
 void TForm1::Timer2Timer() {
@@ -146,4 +40,121 @@ void TForm1::Timer3Timer() {
     Timer3->stop();
     Comm1->ResetDevice();
     activa();
+    exchange.expired(Watch::Block);
+}
+
+void TForm1::ReplyTimerTimer() {
+    ReplyTimer->stop();
+    exchange.expired(Watch::ReplyByte);
+}
+
+void TForm1::Comm1HungUp() {
+    exchange.hungUp();
+}
+
+VclTimer& TForm1::timerFor(Watch watch) const {
+    switch (watch) {
+    case Watch::Answer:
+        return *Timer1;
+    case Watch::ReplyByte:
+        return *ReplyTimer;
+    case Watch::Block:
+        break;
+    }
+    return *Timer3;
+}
+
+void TForm1::send(const CommandFrame& frame) {
+    switch (exchange.operation()) {
+    case Operation::Programming:
+        Enviatotal(frame);
+        break;
+    case Operation::RadioTextWrite:
+        enviart(frame);
+        break;
+    case Operation::WholeRead:
+        if (exchange.ReadState() == kReadSecondHalf) {
+            Leerequipo2(frame);
+            break;
+        }
+        [[fallthrough]];
+    default:
+        writeFrame(frame);
+    }
+}
+
+void TForm1::startWatch(Watch watch) {
+    VclTimer& timer = timerFor(watch);
+    timer.stop();
+    timer.start();
+}
+
+void TForm1::stopWatch(Watch watch) {
+    timerFor(watch).stop();
+}
+
+void TForm1::answered(Byte answer, bool failedSoFar) {
+    Timer2->start();
+    StationImage.ReplyBuffer()[0] = answer;
+    // Once a chunk failed the chain stays red, so the operator sees it at the end.
+    setStatusColour(failedSoFar ? clRed : clLime);
+}
+
+void TForm1::showReply(std::uint8_t readState, std::span<const Byte> reply) {
+    const std::span<Byte> into = readState == kReadPs ? std::span<Byte>(StationImage.PsStaging())
+                                                      : std::span<Byte>(StationImage.ReplyBuffer());
+    std::copy(reply.begin(), reply.end(), into.begin());
+    psField.emptiedByRead = false;
+    rtField.emptiedByRead = false;
+    switch (readState) {
+    case kReadPi:
+        ActualitzaPI();
+        break;
+    case kReadPs:
+        ActualitzaPS();
+        break;
+    case kReadPty:
+        ActualitzaPTY();
+        break;
+    case kReadAf:
+        ActualitzaAF();
+        break;
+    case kReadRt:
+        ActualitzaRT();
+        break;
+    default:
+        ActualitzaConf();
+        break;
+    }
+}
+
+void TForm1::finished(const Outcome& outcome) {
+    switch (outcome.ending) {
+    case Ending::Success:
+    case Ending::Refused:
+        if (outcome.operation == Operation::WholeRead) {
+            finishWholeRead(outcome.reply);
+            return;
+        }
+        if (outcome.operation == Operation::BlockRead)
+            showReply(outcome.readState, outcome.reply);
+        if (outcome.ending == Ending::Refused)
+            Comm1->ResetDevice();
+        activa();
+        return;
+    case Ending::Superseded:
+        restoreFieldsAfterFailedRead();
+        return;
+    case Ending::BrokenReply:
+        // Late bytes of the broken reply find nothing waiting.
+        restoreFieldsAfterFailedRead();
+        activa();
+        throw EComTimeout();
+    case Ending::NoAnswer:
+    case Ending::HungUp:
+        restoreFieldsAfterFailedRead();
+        dialogs.errorMessage(this, QStringLiteral("Error de Comunicación"));
+        activa();
+        return;
+    }
 }

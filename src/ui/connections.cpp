@@ -45,8 +45,10 @@ void TForm1::connectControls() {
     Timer1->setOnTimer([this] { guarded([this] { Timer1Timer(); }); });
     Timer2->setOnTimer([this] { guarded([this] { Timer2Timer(); }); });
     Timer3->setOnTimer([this] { guarded([this] { Timer3Timer(); }); });
+    ReplyTimer->setOnTimer([this] { guarded([this] { ReplyTimerTimer(); }); });
     Comm1->SetOnRxChar(
         TNotifyEvent(this, 1, [this](QObject*) { guarded([this] { Comm1RxChar(); }); }));
+    connect(Comm1, &TComPort::HungUp, this, [this] { guarded([this] { Comm1HungUp(); }); });
     connect(Comm1, &TComPort::HungUp, Reconnect, &PortReconnect::portHungUp);
 }
 
@@ -73,6 +75,10 @@ void TForm1::tieEditors() {
     tie(ui->Timing, picked, &TForm1::NumPantChange);
     tieCheckBox(ui->RTBox, &TForm1::NumPantChange);
     tie(ui->FrameConf, picked, &TForm1::FrameConfChange);
+    // Only the operator's changes count: display routines set the fields quietly.
+    connect(ui->PS, &QLineEdit::textChanged, this, [this] { psField.edited |= !updatingControls; });
+    connect(ui->RTEdit, &QPlainTextEdit::textChanged, this,
+            [this] { rtField.edited |= !updatingControls; });
     connect(ui->Planes, &Notebook::changing, this,
             [this](int page) { guarded([this, page] { PlanesChange(page); }); });
 }

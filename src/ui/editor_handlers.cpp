@@ -99,12 +99,19 @@ void TForm1::PSBoxChange() {
 }
 
 void TForm1::PSBoxDropDown() {
-    Button1Click();
+    if (psField.edited)
+        Button1Click();
 }
 
 void TForm1::PlanesChange(int /*newPage*/) {
-    Button1Click();
-    Button2Click();
+    storeEditedFields();
+}
+
+void TForm1::storeEditedFields() {
+    if (psField.edited)
+        Button1Click();
+    if (rtField.edited)
+        Button2Click();
 }
 
 void TForm1::PSClick() {

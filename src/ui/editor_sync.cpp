@@ -56,8 +56,9 @@ void TForm1::ActualitzaPI() {
 
 void TForm1::ActualitzaPS() {
     QScopedValueRollback quiet(updatingControls, true);
-    restoreFieldOnFailure = false;
     ui->PS->setText(editText(decodePsScreen(StationImage.PsStaging())));
+    psField.edited = false;
+    psField.emptiedByRead = false;
 }
 
 void TForm1::ActualitzaPTY() {
@@ -79,9 +80,11 @@ void TForm1::ActualitzaAF() {
 }
 
 void TForm1::ActualitzaRT() {
-    restoreFieldOnFailure = false;
+    QScopedValueRollback quiet(updatingControls, true);
     const std::span<const Byte> reply = StationImage.ReplyBuffer();
     ui->RTEdit->setStoredText(memoText(decodeRadioText(reply.first(kRadioTextLength))));
+    rtField.edited = false;
+    rtField.emptiedByRead = false;
 }
 
 void TForm1::ActualitzaConf() {

@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "port_open_failure.h"
 #include "serial/comport.h"
+#include "serial/encoder_line.h"
 #include "serial/comsignal.h"
 #include "shell.h"
 #include "ui_principal.h"
@@ -137,13 +138,9 @@ void TForm1::createSerialLine() {
     Comm1 = new TComPort(this);
     Comm1->setObjectName(QStringLiteral("Comm1"));
     Comm1->SetDeviceName("COM1");
-    Comm1->SetBaudRate(br2400);
-    Comm1->SetDataBits(db8);
-    Comm1->SetParity(paNone);
-    Comm1->SetStopBits(sb1);
+    setUpEncoderLine(*Comm1);
     Comm1->SetOptions(0);
     Comm1->SetPriorityClass(pcHigh);
-    Comm1->Timeouts().SetReadConstant(quillmark::protocol::kReplyByteTimeout);
 }
 
 void TForm1::createIndicators() {
@@ -173,6 +170,8 @@ void TForm1::createTimers() {
     Timer3->setObjectName(QStringLiteral("Timer3"));
     for (VclTimer* timer : {Timer1, Timer2, Timer3})
         timer->start();
+    ReplyTimer = new VclTimer(quillmark::protocol::kReplyByteTimeout, this);
+    ReplyTimer->setObjectName(QStringLiteral("ReplyTimer"));
 }
 
 QColor TForm1::statusColour() const {

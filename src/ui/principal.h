@@ -5,12 +5,16 @@
 //   principal.cpp         construction, connections, start-up, shell commands
 //   editor_sync.cpp       display routines, change and selector handlers
 //   station_commands.cpp  "Abrir", "Guardar", "Inicializar Programación", port choice
-//   transactions.cpp      Enviar/Leer handlers, Comm1RxChar, timers, button lock
+//   editor_handlers.cpp   change handlers: the operator's edits into the device map
+//   transactions.cpp      Enviar/Leer handlers, the button lock
+//   answer_handling.cpp   Comm1RxChar, the timers, how each exchange ended
 //   whole_device.cpp      "Leer Equipo", "Programar Equipo Completo", "Borrar Memoria Equipo"
 //   port_open.cpp         "Puertos serie...", failed-open explanations, reconnecting
+//   connections.cpp       every signal tied to its handler
+// The exchange itself (frames, answers, chunks, time-outs) is the engine of src/protocol.
 
 #include "core/station_image.h"
-#include "protocol/rules.h"
+#include "protocol/exchange.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -42,7 +46,7 @@ namespace quillmark {
 class CommandFrame;
 }
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private quillmark::protocol::ExchangeHost {
     Q_OBJECT
 public:
     // The dialogs object must outlive the window. aboutBox/form3 may be null (tests).
@@ -54,13 +58,14 @@ public:
 
     // Read-only views for tests and benchmarks.
     [[nodiscard]] const quillmark::StationImage& stationImage() const { return StationImage; }
-    [[nodiscard]] std::uint8_t sendState() const { return SendState; }
-    [[nodiscard]] std::uint8_t readState() const { return ReadState; }
-    [[nodiscard]] std::uint8_t chunkIndex() const { return ChunkIndex(); }
+    [[nodiscard]] std::uint8_t sendState() const { return exchange.SendState(); }
+    [[nodiscard]] std::uint8_t readState() const { return exchange.ReadState(); }
+    [[nodiscard]] std::uint8_t chunkIndex() const { return exchange.ChunkIndex(); }
     [[nodiscard]] TComPort& port() { return *Comm1; }
     [[nodiscard]] VclTimer& timer1() { return *Timer1; }
     [[nodiscard]] VclTimer& timer2() { return *Timer2; }
     [[nodiscard]] VclTimer& timer3() { return *Timer3; }
+    [[nodiscard]] VclTimer& replyTimer() { return *ReplyTimer; }
     [[nodiscard]] QColor statusColour() const;
     [[nodiscard]] const QString& configFilePath() const { return ConfigFilePath; }
     [[nodiscard]] PortReconnect& portReconnect() { return *Reconnect; }
@@ -129,16 +134,18 @@ public:
     void ReadAFClick();
     void ReadEditClick();
     void ReadConfClick();
-    void enviart();
-    void Enviatotal();
+    void enviart(const quillmark::CommandFrame& chunk);
+    void Enviatotal(const quillmark::CommandFrame& chunk);
     void Comm1RxChar();
     void Timer1Timer();
     void Timer2Timer();
     void Timer3Timer();
+    void ReplyTimerTimer();
+    void Comm1HungUp();
     void desactiva();
     void activa();
     void LeerEquipo1Click();
-    void Leerequipo2();
+    void Leerequipo2(const quillmark::CommandFrame& secondHalf);
     void Grabartodoelequipo1Click();
     void BorrarMemoriaEquipo1Click();
 
@@ -190,11 +197,12 @@ private:
     VclTimer* Timer1 = nullptr;       // answer time-out, 5000 ms
     VclTimer* Timer2 = nullptr;       // status-colour hold, 5000 ms
     VclTimer* Timer3 = nullptr;       // block-read watchdog, 2000 ms
+    VclTimer* ReplyTimer = nullptr;   // each further byte of a reply, 1000 ms
     PortReconnect* Reconnect = nullptr; // reopens Comm1 when its device comes back
 
     quillmark::StationImage StationImage;
-    std::uint8_t SendState = 0;
-    std::uint8_t ReadState = 0;
+    // SendState, ReadState and ChunkIndex live in the engine.
+    quillmark::protocol::Exchange exchange{*this};
     QString ConfigFilePath;
     QString Memo1; // buffer of the port setting file
     // The Portserie item shown before the operator's pick: picking it again changes nothing.
@@ -202,37 +210,41 @@ private:
 
     // Display routines set controls from code; the handlers must not react to that.
     bool updatingControls = false;
-    // The chained write under way (RadioText or whole memory): chunk order, the last chunk,
-    // and whether any chunk failed. ChunkIndex is its count of chunks sent.
-    quillmark::protocol::ChunkedWrite Chain;
-    [[nodiscard]] std::uint8_t ChunkIndex() const { return static_cast<std::uint8_t>(Chain.sent()); }
-    // "Leer Equipo" collects the reply here and commits it only when complete.
-    quillmark::protocol::WholeRead WholeReadStaging;
     // Between desactiva and activa: a transaction waits for its answer.
     bool buttonsLocked = false;
-    // What the PS or RadioText field showed before its read emptied it, put back if the
-    // read fails; cleared once anything else sets the field.
-    QString fieldBeforeRead;
-    bool restoreFieldOnFailure = false;
+
+    // The PS edit and the RadioText memo are stored into the map only once the operator has
+    // changed them since they were shown: bytes they cannot show (0x00 and what follows) stay.
+    struct TextField {
+        bool edited = false;
+        // Emptied by a read: its earlier text and state come back if the read fails.
+        bool emptiedByRead = false;
+        QString before;
+        bool editedBefore = false;
+    };
+    TextField psField;
+    TextField rtField;
 
     // Device protocol helpers (transactions.cpp, answer_handling.cpp, whole_device.cpp).
     void writeFrame(const quillmark::CommandFrame& frame);
     [[nodiscard]] bool confirmWrite(const QString& question);
-    void beginSingleWrite();
-    void beginRead(std::uint8_t state);
-    void endOutstanding();
-    void abandonRead();
-    void emptyFieldForRead();
+    void beginRead();
+    void emptyFieldForRead(TextField& field);
+    void restoreFieldsAfterFailedRead();
     void storeBlock(quillmark::Block block, std::span<const quillmark::Byte> bytes);
     void setSendReadButtonsEnabled(bool enabled);
-    void takeFinalAnswer();
-    void takeChunkAnswer();
-    void readReply();
-    void readSingleBlock();
-    void readWholeHalf(int half);
-    void readBytes(std::span<quillmark::Byte> into, bool watchBlock);
-    void finishWholeRead();
+    void showReply(std::uint8_t readState, std::span<const quillmark::Byte> reply);
+    void finishWholeRead(std::span<const quillmark::Byte> image);
+    void storeEditedFields();
     void selectFirstPsScreen();
+    [[nodiscard]] VclTimer& timerFor(quillmark::protocol::Watch watch) const;
+
+    // The engine's requests (answer_handling.cpp).
+    void send(const quillmark::CommandFrame& frame) override;
+    void startWatch(quillmark::protocol::Watch watch) override;
+    void stopWatch(quillmark::protocol::Watch watch) override;
+    void answered(quillmark::Byte answer, bool failedSoFar) override;
+    void finished(const quillmark::protocol::Outcome& outcome) override;
 };
 
 template <typename F> void TForm1::guarded(F&& handler) {

@@ -1,5 +1,4 @@
 #include "principal.h"
-#include "protocol_states.h"
 
 #include "core/command_frames.h"
 #include "core/field_encodings.h"
@@ -15,17 +14,20 @@
 
 #include <array>
 
-// Single-block sends and reads, the chunk builders and the button lock.
+// Single-block sends and reads and the button lock; the engine runs the exchange.
 
 using namespace quillmark;
+using namespace quillmark::protocol;
 
 void TForm1::writeFrame(const CommandFrame& frame) {
     try {
+        // Input that came before the frame is not its answer.
+        Comm1->ResetDevice();
         for (const Byte b : frame.bytes())
             Comm1->WriteByte(b);
     } catch (...) {
         // No answer can come to a frame that did not go out: do not keep the buttons locked.
-        endOutstanding();
+        restoreFieldsAfterFailedRead();
         activa();
         throw;
     }
@@ -36,60 +38,44 @@ bool TForm1::confirmWrite(const QString& question) {
     setStatusColour(clGreen);
     if (dialogs.question(this, question) != Dialogs::Answer::Yes)
         return false;
-    // Answers to an older transaction may have come in while the question was shown.
-    Comm1->ResetDevice();
-    endOutstanding();
+    // Every byte from now on belongs to this write, never to an older transaction.
+    exchange.abandon();
     desactiva();
     return true;
 }
 
-// Every byte from now on belongs to the transaction being started, never to an older one
-// that is still waiting (a timed-out write, a stalled chain, a read).
-void TForm1::endOutstanding() {
-    Timer1->stop();
-    Timer3->stop();
-    abandonRead();
-    SendState = kSendIdle;
-    Chain = protocol::ChunkedWrite();
-}
-
-void TForm1::abandonRead() {
-    if (restoreFieldOnFailure) {
-        restoreFieldOnFailure = false;
-        QScopedValueRollback quiet(updatingControls, true);
-        if (ReadState == kReadPs && ui->PS->text().isEmpty())
-            ui->PS->setText(fieldBeforeRead);
-        else if (ReadState == kReadRt && ui->RTEdit->toPlainText().isEmpty())
-            ui->RTEdit->setStoredText(fieldBeforeRead);
-    }
-    ReadState = kReadIdle;
-}
-
-void TForm1::emptyFieldForRead() {
-    // Emptied so that a reply that never comes leaves nothing stale on show; a failed read
-    // shows the earlier text again, so no blanks reach the map afterwards.
-    if (ReadState == kReadPs) {
-        fieldBeforeRead = ui->PS->text();
-        ui->PS->clear();
-    } else {
-        fieldBeforeRead = ui->RTEdit->toPlainText();
-        ui->RTEdit->clear();
-    }
-    restoreFieldOnFailure = true;
-}
-
-void TForm1::beginSingleWrite() {
-    Timer1->start();
-    SendState = kSendSingle;
-    Chain = protocol::ChunkedWrite();
-}
-
-void TForm1::beginRead(std::uint8_t state) {
+void TForm1::beginRead() {
     Comm1->ResetDevice();
-    endOutstanding();
+    exchange.abandon();
     desactiva();
-    Timer1->start();
-    ReadState = state;
+}
+
+void TForm1::emptyFieldForRead(TextField& field) {
+    // Emptied so that a reply that never comes leaves nothing stale on show; the emptied
+    // field is no edit, so nothing stores it, and a failed read shows the earlier text again.
+    QScopedValueRollback quiet(updatingControls, true);
+    field.before = &field == &psField ? ui->PS->text() : ui->RTEdit->toPlainText();
+    field.editedBefore = field.edited;
+    field.emptiedByRead = true;
+    field.edited = false;
+    if (&field == &psField)
+        ui->PS->clear();
+    else
+        ui->RTEdit->clear();
+}
+
+void TForm1::restoreFieldsAfterFailedRead() {
+    QScopedValueRollback quiet(updatingControls, true);
+    if (psField.emptiedByRead && ui->PS->text().isEmpty()) {
+        ui->PS->setText(psField.before);
+        psField.edited = psField.editedBefore;
+    }
+    if (rtField.emptiedByRead && ui->RTEdit->toPlainText().isEmpty()) {
+        ui->RTEdit->setStoredText(rtField.before);
+        rtField.edited = rtField.editedBefore;
+    }
+    psField.emptiedByRead = false;
+    rtField.emptiedByRead = false;
 }
 
 void TForm1::storeBlock(Block block, std::span<const Byte> bytes) {
@@ -102,127 +88,107 @@ void TForm1::storeBlock(Block block, std::span<const Byte> bytes) {
 void TForm1::SendPIClick() {
     if (!confirmWrite(QStringLiteral("Quiere grabar el PI en el equipo?")))
         return;
-    beginSingleWrite();
     const int f = frameOf(ui->FramePI);
     const auto encoded = encodePi(
         {ui->Country->currentIndex(), ui->Coverage->currentIndex(), ui->Mat1->currentIndex()});
-    writeFrame(piWriteFrame(f, encoded));
+    exchange.writeBlock(piWriteFrame(f, encoded));
     storeBlock(piBlock(f), encoded);
 }
 
 void TForm1::SendPtyClick() {
     if (!confirmWrite(QStringLiteral("Quiere grabar el bloque PTY en el equipo?")))
         return;
-    beginSingleWrite();
     const int f = frameOf(ui->FramePTY);
     const auto encoded =
         encodePty({ui->TPBox->isChecked(), ui->PTYBox->currentIndex(), ui->MS->currentIndex()});
-    writeFrame(ptyWriteFrame(f, encoded));
+    exchange.writeBlock(ptyWriteFrame(f, encoded));
     storeBlock(ptyBlock(f), encoded);
 }
 
 void TForm1::SendPSClick() {
     if (!confirmWrite(QStringLiteral("Quiere grabar el PS en el equipo?")))
         return;
-    beginSingleWrite();
     const int f = frameOf(ui->FramePS);
     const int s = ui->PSBox->currentIndex();
     const auto encoded = encodePsScreen(editBytes(ui->PS->text()));
-    writeFrame(psWriteFrame(f, s, encoded));
+    exchange.writeBlock(psWriteFrame(f, s, encoded));
     storeBlock(psScreenBlock(f, s), encoded);
 }
 
 void TForm1::SendAFClick() {
     if (!confirmWrite(QStringLiteral("Quiere grabar las AF en el equipo?")))
         return;
-    beginSingleWrite();
     const int f = frameOf(ui->AFSelectFrame);
     AfControls controls;
     controls.count = ui->NumAF->currentIndex();
-    const std::array<const QComboBox*, kAfLists> lists{
-        ui->AF1, ui->AF2,  ui->AF3,  ui->AF4,  ui->AF5,  ui->AF6,  ui->AF7, ui->AF8,
-        ui->AF9, ui->AF10, ui->AF11, ui->AF12, ui->AF13, ui->AF14, ui->AF15};
+    const auto lists = afLists();
     for (std::size_t i = 0; i < lists.size(); ++i)
         controls.codes[i] = lists[i]->currentIndex();
     const auto encoded = encodeAf(controls);
-    writeFrame(afWriteFrame(f, encoded));
+    exchange.writeBlock(afWriteFrame(f, encoded));
     storeBlock(afBlock(f), encoded);
 }
 
 void TForm1::SendRTClick() {
     if (!confirmWrite(QStringLiteral("Quiere grabar el Radiotexto en el equipo?")))
         return;
-    Timer1->start();
     const auto text = encodeRadioText(memoBytes(ui->RTEdit->toPlainText()));
     std::copy(text.begin(), text.end(), StationImage.RtStaging().begin());
-    Chain = protocol::ChunkedWrite(protocol::ChunkedWrite::Kind::RadioText);
-    SendState = kSendRadioText;
-    enviart();
+    exchange.writeRadioText(StationImage.RtStaging());
     storeBlock(radioTextBlock(), StationImage.RtStaging());
 }
 
 void TForm1::SendConfClick() {
     if (!confirmWrite(QStringLiteral("Quiere grabar la configuración en el equipo?")))
         return;
-    beginSingleWrite();
     const int f = frameOf(ui->FrameConf);
     const auto encoded = encodeSequence(
         {ui->NumPant->currentIndex(), ui->RTBox->isChecked(), ui->Timing->currentIndex()});
-    writeFrame(sequenceWriteFrame(f, encoded));
+    exchange.writeBlock(sequenceWriteFrame(f, encoded));
     storeBlock(sequenceBlock(f), encoded);
 }
 
 void TForm1::ReadPIClick() {
-    beginRead(kReadPi);
-    writeFrame(piReadFrame(frameOf(ui->FramePI)));
+    beginRead();
+    exchange.readBlock(kReadPi, piReadFrame(frameOf(ui->FramePI)));
 }
 
 void TForm1::ReadPTYClick() {
-    beginRead(kReadPty);
-    writeFrame(ptyReadFrame(frameOf(ui->FramePTY)));
+    beginRead();
+    exchange.readBlock(kReadPty, ptyReadFrame(frameOf(ui->FramePTY)));
 }
 
 void TForm1::ReadPSClick() {
-    beginRead(kReadPs);
-    emptyFieldForRead();
-    writeFrame(psReadFrame(frameOf(ui->FramePS), ui->PSBox->currentIndex()));
+    beginRead();
+    emptyFieldForRead(psField);
+    exchange.readBlock(kReadPs, psReadFrame(frameOf(ui->FramePS), ui->PSBox->currentIndex()));
 }
 
 void TForm1::ReadAFClick() {
-    beginRead(kReadAf);
-    writeFrame(afReadFrame(frameOf(ui->AFSelectFrame)));
+    beginRead();
+    exchange.readBlock(kReadAf, afReadFrame(frameOf(ui->AFSelectFrame)));
 }
 
 void TForm1::ReadEditClick() {
-    beginRead(kReadRt);
-    emptyFieldForRead();
-    writeFrame(radioTextReadFrame());
+    beginRead();
+    emptyFieldForRead(rtField);
+    exchange.readBlock(kReadRt, radioTextReadFrame());
 }
 
 void TForm1::ReadConfClick() {
-    beginRead(kReadConf);
-    writeFrame(sequenceReadFrame(frameOf(ui->FrameConf)));
+    beginRead();
+    exchange.readBlock(kReadConf, sequenceReadFrame(frameOf(ui->FrameConf)));
 }
 
-void TForm1::enviart() {
-    if (Chain.kind() != protocol::ChunkedWrite::Kind::RadioText || Chain.allSent())
-        return;
-    // Each chunk has its own answer time-out, so a chain that falls silent ends.
-    Timer1->start();
-    if (Chain.nextIsLast())
-        SendState = kSendSingle;
-    writeFrame(Chain.takeNext(StationImage.RtStaging()));
+void TForm1::enviart(const CommandFrame& chunk) {
+    writeFrame(chunk);
 }
 
-void TForm1::Enviatotal() {
+void TForm1::Enviatotal(const CommandFrame& chunk) {
+    // The colour of the answers stays until 5 s after the last chunk went out.
     Timer2->stop();
     Timer2->start();
-    Timer1->start();
-    if (Chain.kind() != protocol::ChunkedWrite::Kind::WholeMemory || Chain.allSent())
-        return;
-    if (Chain.nextIsLast())
-        SendState = kSendSingle;
-    writeFrame(Chain.takeNext(StationImage.DeviceMap()));
+    writeFrame(chunk);
 }
 
 void TForm1::desactiva() {

@@ -1,10 +1,8 @@
 #include "principal.h"
-#include "protocol_states.h"
 
 #include "core/command_frames.h"
 #include "serial/comport.h"
 #include "ui_principal.h"
-#include "vcl_timer.h"
 
 #include "dialogs.h"
 
@@ -17,22 +15,18 @@
 using namespace quillmark;
 
 void TForm1::LeerEquipo1Click() {
-    beginRead(kReadFirstHalf);
-    writeFrame(protocol::WholeRead::frame(0));
+    beginRead();
+    exchange.readMemory();
 }
 
-void TForm1::Leerequipo2() {
+void TForm1::Leerequipo2(const CommandFrame& secondHalf) {
     desactiva();
-    Timer1->start();
-    ReadState = kReadSecondHalf;
-    writeFrame(protocol::WholeRead::frame(1));
+    writeFrame(secondHalf);
 }
 
-void TForm1::finishWholeRead() {
-    Timer1->stop();
-    ReadState = kReadIdle;
+void TForm1::finishWholeRead(std::span<const Byte> image) {
     // Only a complete reply replaces the map, so a broken read leaves it as it was.
-    WholeReadStaging.commitTo(StationImage.DeviceMap());
+    std::copy(image.begin(), image.end(), StationImage.DeviceMap().begin());
     Actualitzatot();
     activa();
     dialogs.plainMessage(this, QStringLiteral("El equipo se ha leido correctamente"));
@@ -41,12 +35,10 @@ void TForm1::finishWholeRead() {
 void TForm1::Grabartodoelequipo1Click() {
     if (!confirmWrite(QStringLiteral("Quiere programar todo el equipo?")))
         return;
-    SendState = kSendMemory;
-    Chain = protocol::ChunkedWrite(protocol::ChunkedWrite::Kind::WholeMemory);
-    // The RadioText memo goes out with the rest, even if it was never stored.
-    Button2Click();
+    // What the operator typed goes out with the rest, the PS text of the screen shown too.
+    storeEditedFields();
     selectFirstPsScreen();
-    Enviatotal();
+    exchange.programMemory(StationImage.DeviceMap());
 }
 
 void TForm1::selectFirstPsScreen() {
@@ -66,6 +58,5 @@ void TForm1::selectFirstPsScreen() {
 void TForm1::BorrarMemoriaEquipo1Click() {
     if (!confirmWrite(QStringLiteral("Quiere borrar la memoria del equipo?")))
         return;
-    beginSingleWrite();
-    writeFrame(eraseFrame());
+    exchange.writeBlock(eraseFrame());
 }

@@ -10,6 +10,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabWidget>
+
+#include "control_adapters.h"
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -65,6 +68,8 @@ private slots:
     void closedPortStopsBeforeQuestion();
     void hangUpClosesPortSilently_data();
     void hangUpClosesPortSilently();
+    void editsSurviveExchanges_data();
+    void editsSurviveExchanges();
 };
 
 void TestProtocolAnswers::answerColours_data() {
@@ -214,7 +219,8 @@ void TestProtocolAnswers::silentChunkEndsTheChain_data() {
     QTest::addColumn<int>("sendState");
     QTest::newRow("second chunk silent") << 2 << false << 2;
     QTest::newRow("last chunk silent") << 4 << false << 1;
-    QTest::newRow("hang-up after the second chunk") << 2 << true << 2;
+    // No late answer can come over a line that went down.
+    QTest::newRow("hang-up after the second chunk") << 2 << true << 0;
 }
 
 void TestProtocolAnswers::silentChunkEndsTheChain() {
@@ -446,6 +452,58 @@ void TestProtocolAnswers::hangUpClosesPortSilently() {
     QCOMPARE(s.dialogs().texts(Kind::StandardError),
              QStringList{QStringLiteral("Can't perform this operation on a closed port.")});
     QVERIFY(s.buttonsUnlocked());
+}
+
+void TestProtocolAnswers::editsSurviveExchanges_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("meanwhile");
+    // A field emptied by a read that then fails never reaches the map.
+    QTest::newRow("RadioText read fails, page change") << "ReadRT" << "page";
+    QTest::newRow("PS read fails, screen list opened") << "ReadPS" << "screens";
+    // Programming takes the PS text typed on the screen shown.
+    QTest::newRow("programming with screen 3 typed") << "Grabartodoelequipo1" << "";
+}
+
+void TestProtocolAnswers::editsSurviveExchanges() {
+    QFETCH(QString, command);
+    QFETCH(QString, meanwhile);
+    EncoderSession s(SessionOptions().withTimer1(300ms));
+    auto* planes = s.control<QTabWidget>("Planes");
+    auto* ps = s.control<QLineEdit>("PS");
+    auto* rt = s.control<QPlainTextEdit>("RTEdit");
+    s.select("PSBox", 2);
+    emit s.control<DropDownComboBox>("PSBox")->activated(2);
+    ps->clear();
+    QTest::keyClicks(ps, "NEWNAME");
+    rt->clear();
+    QTest::keyClicks(rt, "HELLO RADIO");
+    planes->setCurrentIndex(planes->currentIndex() == 1 ? 2 : 1); // stores both
+    const Memory stored = s.deviceMap();
+    if (command.startsWith(QLatin1String("Read"))) {
+        s.encoder().addFault({1, FaultKind::NoAnswer});
+        s.click(qPrintable(command));
+        if (meanwhile == QLatin1String("page"))
+            planes->setCurrentIndex(planes->currentIndex() == 1 ? 2 : 1);
+        else {
+            s.control<DropDownComboBox>("PSBox")->showPopup();
+            s.control<DropDownComboBox>("PSBox")->hidePopup();
+        }
+        QVERIFY(s.waitFor([&s] { return s.dialogs().count(Kind::Error) == 1; }));
+        planes->setCurrentIndex(planes->currentIndex() == 1 ? 2 : 1);
+        QCOMPARE(s.deviceMap(), stored);
+        QCOMPARE(ps->text(), QStringLiteral("NEWNAME"));
+        QCOMPARE(rt->toPlainText(), QStringLiteral("HELLO RADIO"));
+        return;
+    }
+    ps->clear();
+    QTest::keyClicks(ps, "TYPED");
+    s.dialogs().queueAnswer(Dialogs::Answer::Yes);
+    s.trigger(qPrintable(command));
+    QVERIFY(s.waitIdle());
+    const Bytes typed = bytesOf({'T', 'Y', 'P', 'E', 'D', ' ', ' ', ' '});
+    const auto screen3 = quillmark::psScreenBlock(0, 2);
+    QCOMPARE(slice(s.deviceMap(), screen3.address, 8), typed);
+    QCOMPARE(slice(s.encoder().memory(), screen3.address, 8), typed);
 }
 
 QTEST_MAIN(TestProtocolAnswers)

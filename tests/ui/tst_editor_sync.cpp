@@ -62,6 +62,7 @@ private slots:
     void pageChangeStoresPsAndRadioText_data();
     void pageChangeStoresPsAndRadioText();
     void hiddenButtonsStoreWhenPressedFromCode();
+    void pageChangeKeepsBytesNotShown();
     void lengthLimits();
     void psRoundTripsEveryByte();
     void radioTextRoundTripsEveryByte_data();
@@ -369,6 +370,20 @@ void TestEditorSync::pageChangeStoresPsAndRadioText() {
     const Map after = w.deviceMap();
     QCOMPARE(bytesAt(after, psScreenBlock(1, 6)), QByteArray("NEWNAME "));
     QCOMPARE(bytesAt(after, radioTextBlock()), QByteArray("Hello").append(QByteArray(59, ' ')));
+}
+
+void TestEditorSync::pageChangeKeepsBytesNotShown() {
+    Map map = defaultsWith({});
+    setScreen(map, 0, 0, QByteArray("AB\0CD   ", 8));
+    const QByteArray text("HELLO\0WORLD", 11);
+    std::copy(text.begin(), text.end(), map.begin() + radioTextBlock().address);
+    Window w;
+    w.loadMap(map);
+    auto* planes = w.control<QTabWidget>("Planes");
+    for (const int page : {1, 4, 0, 1})
+        planes->setCurrentIndex(page);
+    w.dropDownAndPick("PSBox", 1);
+    QCOMPARE(w.deviceMap(), map);
 }
 
 void TestEditorSync::hiddenButtonsStoreWhenPressedFromCode() {

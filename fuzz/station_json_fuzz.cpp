@@ -1,7 +1,7 @@
 // Any text either is refused with a message naming what is wrong, or gives an image whose
 // export imports back to the same 256 bytes and exports to the same text again.
 
-#include "station_json.h"
+#include "core/station_file_json.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,17 +17,19 @@ void check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace quillmark::cli;
-    DeviceBytes map{};
+    using namespace quillmark;
+    Station station;
     try {
-        map = importStation(std::string_view(reinterpret_cast<const char*>(data), size));
+        station = importStation(std::string_view(reinterpret_cast<const char*>(data), size));
     } catch (const SchemaError& e) {
         check(std::string_view(e.what()).find(": ") != std::string_view::npos);
         return 0;
     }
-    const std::string text = exportStation(map);
-    const DeviceBytes back = importStation(text);
-    check(back == map);
+    const std::string text = exportStation(station);
+    const Station back = importStation(text);
+    check(back == station);
     check(exportStation(back) == text);
+    // The form show --json prints imports as the plain one.
+    check(importStation(describedStationJson(station).dump()) == station);
     return 0;
 }

@@ -36,6 +36,10 @@ if [ -x "$build/bench/protocol/bench_protocol" ]; then
     QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" run "$build/bench/protocol/bench_protocol"
 fi
 run "$build/bench/cli/bench_cli"
+if command -v ansible-playbook >/dev/null; then
+    run "$root/bench/cli/fleet.sh" "$build/src/cli/quillmark-cli" "$build/sim/quillmark-encoder-sim" \
+        "$root/examples/ansible"
+fi
 if [ -x "$build/bench/monitor/bench_monitor" ]; then
     QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" run "$build/bench/monitor/bench_monitor"
 fi

@@ -64,6 +64,10 @@ int main(int argc, char** argv) {
         {"read", {"read", "COM1", "-o", dir.path() + "/read.rds"}, kReadBytes},
         {"program --if-different (equal)", {"program", "COM1", "@", "--if-different"}, kReadBytes},
     };
+    // Another build's tool may be measured side by side: QUILLMARK_CLI=/path/to/quillmark-cli
+    const QString cli = qEnvironmentVariableIsEmpty("QUILLMARK_CLI")
+                            ? QStringLiteral(QUILLMARK_CLI)
+                            : qEnvironmentVariable("QUILLMARK_CLI");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", config);
 
@@ -80,7 +84,7 @@ int main(int argc, char** argv) {
             QProcess process;
             process.setProcessEnvironment(env);
             const auto start = Clock::now();
-            process.start(QStringLiteral(QUILLMARK_CLI), args);
+            process.start(cli, args);
             process.waitForFinished(60000);
             seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
             if (process.exitCode() != 0) {
@@ -93,6 +97,6 @@ int main(int argc, char** argv) {
         const double m = median(seconds);
         std::printf("%-34s %9.3f %9.3f %7.3f\n", c.name, m, floor, m / floor);
     }
-    std::printf("target: program --verify within 1.05 of the floor\n");
+    std::printf("target: program --verify within 1.03 of the floor\n");
     return status;
 }

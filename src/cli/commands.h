@@ -18,11 +18,12 @@ struct ProgramRequest {
     bool json = false;
 };
 
-int showCommand(const std::filesystem::path& file, bool json, std::ostream& out);
+// operand: a station file or a PORT, as for diff.
+int showCommand(const std::string& operand, bool json, std::ostream& out);
 int exportCommand(const std::filesystem::path& file,
                   const std::optional<std::filesystem::path>& output, std::ostream& out);
 int importCommand(const std::filesystem::path& file, const std::filesystem::path& output);
-int diffCommand(const std::string& a, const std::string& b, std::ostream& out);
+int diffCommand(const std::string& a, const std::string& b, bool json, std::ostream& out);
 int readCommand(const std::string& port, const std::filesystem::path& output);
 int programCommand(const ProgramRequest& request, std::ostream& out);
 int portsCommand(bool json, std::ostream& out);

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace quillmark::cli {
 
@@ -17,12 +18,15 @@ enum ExitStatus : int {
 
 class Failure : public std::runtime_error {
 public:
-    Failure(ExitStatus status, const std::string& message)
-        : std::runtime_error(message), status_(status) {}
+    Failure(ExitStatus status, const std::string& message, std::vector<std::string> hints = {})
+        : std::runtime_error(message), status_(status), hints_(std::move(hints)) {}
     [[nodiscard]] ExitStatus status() const { return status_; }
+    // What the user can do about it, one line each, printed after the message.
+    [[nodiscard]] const std::vector<std::string>& hints() const { return hints_; }
 
 private:
     ExitStatus status_;
+    std::vector<std::string> hints_;
 };
 
 } // namespace quillmark::cli

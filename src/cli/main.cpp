@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 
 #include <iostream>
+#include <optional>
 
 #ifndef QUILLMARK_VERSION
 #define QUILLMARK_VERSION "unknown"
@@ -23,8 +24,30 @@ struct Arguments {
     bool json = false, verify = false, ifDifferent = false;
 };
 
+constexpr const char* kExitCodes =
+    "Exit status: 0 done (diff: equal), 1 diff: the stations differ, "
+    "2 wrong use, 3 the port or the encoder failed, "
+    "4 a file failed or is no station.";
+
 void describePort(CLI::App& sub, Arguments& a) {
-    sub.add_option("PORT", a.port, "COMn, a device path such as /dev/ttyUSB0")->required();
+    sub.add_option("PORT", a.port, "COMn, a device path such as /dev/serial/by-id/...")->required();
+}
+
+// CLI11 reports a misspelt subcommand as a missing one; this names it.
+std::optional<std::string> unknownSubcommand(const CLI::App& app, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.starts_with("-"))
+            continue;
+        for (const CLI::App* sub : app.get_subcommands({}))
+            if (sub->get_name() == word)
+                return std::nullopt;
+        std::string known;
+        for (const CLI::App* sub : app.get_subcommands({}))
+            known += (known.empty() ? "" : ", ") + sub->get_name();
+        return "unknown subcommand '" + word + "' (one of: " + known + ")";
+    }
+    return std::nullopt;
 }
 
 int run(CLI::App& app, const Arguments& a) {
@@ -33,13 +56,14 @@ int run(CLI::App& app, const Arguments& a) {
     if (chosen == "show")
         return showCommand(a.file, a.json, std::cout);
     if (chosen == "export")
-        return exportCommand(a.file, a.output.empty() ? std::nullopt
-                                                      : std::optional<std::filesystem::path>(a.output),
+        return exportCommand(a.file,
+                             a.output.empty() ? std::nullopt
+                                              : std::optional<std::filesystem::path>(a.output),
                              std::cout);
     if (chosen == "import")
         return importCommand(a.file, a.output);
     if (chosen == "diff")
-        return diffCommand(a.file, a.other, std::cout);
+        return diffCommand(a.file, a.other, a.json, std::cout);
     if (chosen == "read")
         return readCommand(a.port, a.output);
     if (chosen == "program")
@@ -48,21 +72,24 @@ int run(CLI::App& app, const Arguments& a) {
 }
 
 void buildCommands(CLI::App& app, Arguments& a) {
-    auto* show = app.add_subcommand("show", "Show a station file's fields in words");
-    show->add_option("FILE", a.file, "station file (.rds, or .json)")->required();
-    show->add_flag("--json", a.json, "the same as JSON");
+    auto* show = app.add_subcommand("show", "Show a station's fields in words");
+    show->add_option("FILE", a.file, "station file (.rds or .json) or PORT")->required();
+    show->add_flag("--json", a.json, "the station's JSON form, with names for readers");
 
     auto* exp = app.add_subcommand("export", "Write a station file as JSON");
     exp->add_option("FILE", a.file, "station file (.rds)")->required();
-    exp->add_option("-o,--output", a.output, "JSON file to write (default: standard output)");
+    exp->add_option("-o,--output", a.output,
+                    "file to write, named .json (default: standard output)");
 
     auto* imp = app.add_subcommand("import", "Make a station file from JSON");
-    imp->add_option("FILE", a.file, "JSON station document")->required();
-    imp->add_option("-o,--output", a.output, "station file to write (.rds)")->required();
+    imp->add_option("FILE", a.file, "JSON station document (show --json output too)")->required();
+    imp->add_option("-o,--output", a.output, "station file to write, not named .json")->required();
 
-    auto* diff = app.add_subcommand("diff", "Compare two stations field by field (exit 1 if they differ)");
+    auto* diff =
+        app.add_subcommand("diff", "Compare two stations field by field (exit 1 if they differ)");
     diff->add_option("A", a.file, "station file (.rds or .json) or PORT")->required();
     diff->add_option("B", a.other, "station file (.rds or .json) or PORT")->required();
+    diff->add_flag("--json", a.json, "the differing fields as one line of JSON");
 
     auto* read = app.add_subcommand("read", "Read the encoder's whole memory into a file");
     describePort(*read, a);
@@ -89,8 +116,13 @@ int main(int argc, char** argv) {
     CLI::App app{"Station files and RDS encoders from the command line.", kName};
     app.set_version_flag("--version", std::string(kName) + " " + QUILLMARK_VERSION);
     app.require_subcommand(1, 1);
+    app.footer(kExitCodes);
     Arguments args;
     buildCommands(app, args);
+    if (const auto unknown = unknownSubcommand(app, argc, argv)) {
+        std::cerr << kName << ": " << *unknown << " (see " << kName << " --help)\n";
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -107,6 +139,8 @@ int main(int argc, char** argv) {
         return run(app, args);
     } catch (const Failure& e) {
         std::cerr << kName << ": " << e.what() << '\n';
+        for (const std::string& hint : e.hints())
+            std::cerr << "hint: " << hint << '\n';
         return e.status();
     } catch (const std::exception& e) {
         std::cerr << kName << ": " << e.what() << '\n';

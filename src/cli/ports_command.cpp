@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "failures.h"
+#include "port_names.h"
 
 #include "core/port_setting.h"
 #include "ports/diagnosis.h"
@@ -66,15 +67,9 @@ struct Listing {
 
 Listing list() {
     Listing l;
-    ports::DiagnosisContext context;
-    try {
-        l.devices = ports::discoverSerialDevices(*ports::systemTtyEnumerator());
-        l.devicesKnown = true;
-    } catch (const std::runtime_error&) {
-        // Without udev the COMn entries still list; devices stay unknown.
-    }
-    context.devices = l.devices;
-    context.devicesKnown = l.devicesKnown;
+    const ports::DiagnosisContext context = systemDiagnosisContext();
+    l.devices = context.devices;
+    l.devicesKnown = context.devicesKnown;
     const fs::path dir = configDirectory();
     std::set<int> numbers;
     for (int n = 1; n <= kListedPorts; ++n)

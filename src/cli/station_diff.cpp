@@ -10,7 +10,7 @@ namespace quillmark::cli {
 namespace {
 
 using ojson = nlohmann::ordered_json;
-using Flat = std::vector<std::pair<std::string, std::string>>;
+using Flat = std::vector<std::pair<std::string, ojson>>;
 
 // AF lists compare as one field: a list that grew or shrank is one change, not one per entry.
 bool isWholeField(const std::string& key) {
@@ -26,7 +26,7 @@ void flatten(const ojson& v, const std::string& path, const std::string& key, Fl
         for (std::size_t i = 0; i < v.size(); ++i)
             flatten(v[i], path + "[" + std::to_string(i) + "]", key, out);
     } else {
-        out.emplace_back(path, v.dump());
+        out.emplace_back(path, v);
     }
 }
 
@@ -55,32 +55,45 @@ std::vector<std::string> unitedPaths(const Flat& left, const Flat& right) {
 
 } // namespace
 
-std::vector<FieldDifference> fieldDifferences(const DeviceBytes& a, const DeviceBytes& b) {
+std::vector<Difference> differingFields(const Station& a, const Station& b) {
     Flat left;
     Flat right;
     flatten(stationToJson(a), "", "", left);
     flatten(stationToJson(b), "", "", right);
-    const std::map<std::string, std::string> leftByPath(left.begin(), left.end());
-    const std::map<std::string, std::string> rightByPath(right.begin(), right.end());
-    const auto valueIn = [](const std::map<std::string, std::string>& side, const std::string& p) {
-        const auto it = side.find(p);
-        return it == side.end() ? std::string("(absent)") : it->second;
-    };
-    std::vector<FieldDifference> differences;
+    const std::map<std::string, ojson> leftByPath(left.begin(), left.end());
+    const std::map<std::string, ojson> rightByPath(right.begin(), right.end());
+    std::vector<Difference> found;
     for (const std::string& path : unitedPaths(left, right)) {
-        std::string before = valueIn(leftByPath, path);
-        std::string after = valueIn(rightByPath, path);
-        if (before != after)
-            differences.push_back({path, std::move(before), std::move(after)});
+        const auto l = leftByPath.find(path);
+        const auto r = rightByPath.find(path);
+        Difference d{path, l == leftByPath.end() ? ojson() : l->second,
+                     r == rightByPath.end() ? ojson() : r->second, l != leftByPath.end(),
+                     r != rightByPath.end()};
+        if (d.inA != d.inB || d.a != d.b)
+            found.push_back(std::move(d));
     }
-    return differences;
+    return found;
 }
 
-std::vector<std::string> stationDifferences(const DeviceBytes& a, const DeviceBytes& b) {
+std::vector<std::string> stationDifferences(const Station& a, const Station& b) {
     std::vector<std::string> lines;
-    for (const auto& d : fieldDifferences(a, b))
-        lines.push_back(d.field + ": " + d.left + " -> " + d.right);
+    for (const Difference& d : differingFields(a, b))
+        lines.push_back(d.field + ": " + (d.inA ? d.a.dump() : "(absent)") + " -> " +
+                        (d.inB ? d.b.dump() : "(absent)"));
     return lines;
+}
+
+ojson differencesJson(const Station& a, const Station& b) {
+    ojson list = ojson::array();
+    for (const Difference& d : differingFields(a, b)) {
+        ojson entry{{"field", d.field}};
+        if (d.inA)
+            entry["a"] = d.a;
+        if (d.inB)
+            entry["b"] = d.b;
+        list.push_back(std::move(entry));
+    }
+    return {{"equal", list.empty()}, {"differences", std::move(list)}};
 }
 
 } // namespace quillmark::cli

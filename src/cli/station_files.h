@@ -1,24 +1,25 @@
 #pragma once
 
-// Station files in either form: raw (.rds, the program's own) or JSON (.json).
+// Station files for the tool: the shared forms, with failures as Failure(kExitFile) naming
+// the file.
 
-#include "station_json.h"
+#include "core/station_file_forms.h"
 
 #include <filesystem>
+#include <string>
 
 namespace quillmark::cli {
 
-// JSON when the name ends in .json (any case), raw otherwise.
-[[nodiscard]] bool isJsonName(const std::filesystem::path& path);
-
-// A raw file shorter than 256 bytes leaves the rest at the programming defaults, as the
-// program's own map would have them. Failures are Failure(kExitFile) naming the file.
-[[nodiscard]] DeviceBytes loadStation(const std::filesystem::path& path);
-[[nodiscard]] DeviceBytes loadRawStation(const std::filesystem::path& path);
-[[nodiscard]] DeviceBytes loadJsonStation(const std::filesystem::path& path);
-
-// Written whole through a temporary file and a rename, so a failure leaves no partial file.
-void saveStation(const std::filesystem::path& path, const DeviceBytes& map);
+[[nodiscard]] Station loadStation(const std::filesystem::path& path);
+[[nodiscard]] Station loadJsonStation(const std::filesystem::path& path);
+void saveStation(const std::filesystem::path& path, const Station& station);
 void saveText(const std::filesystem::path& path, const std::string& text);
+
+// Refuses (exit 2) a name whose form is not `wantJson`, before anything is read or written.
+void requireForm(const std::filesystem::path& path, bool wantJson);
+
+// Refuses (exit 4) an output whose folder is missing or not a folder, before the encoder
+// is touched.
+void checkOutputFolder(const std::filesystem::path& path);
 
 } // namespace quillmark::cli

@@ -1,8 +1,8 @@
 #include "station_show.h"
 
 #include "core/field_encodings.h"
-#include "item_texts.h"
-#include "text_codec.h"
+#include "core/station_file_items.h"
+#include "core/station_file_text.h"
 
 #include <sstream>
 
@@ -12,132 +12,77 @@ namespace {
 
 using ojson = nlohmann::ordered_json;
 
-constexpr const char* kNone = "(none)";
-
-// One frame as the pages show it; an empty text is a list without a selection.
-struct FrameWords {
-    std::string pi, country, coverage, reference;
-    std::string pty, ms;
-    bool tp = false;
-    std::string afCount;
-    std::vector<std::string> af;
-    std::array<std::string, 8> ps;         // UTF-8
-    std::array<std::string, 8> psQuoted;   // for a terminal
-    std::string screens, timing;
-    bool radioTextActive = false;
-};
-
-template <std::size_t N> std::span<const Byte, N> blockOf(const DeviceBytes& map, Block b) {
-    return std::span(map).subspan(static_cast<std::size_t>(b.address)).template first<N>();
+// A list item, or the raw value when the list has none.
+std::string itemOr(const ojson& item, const std::string& raw) {
+    return item.is_string() ? item.get<std::string>() : raw;
 }
 
-FrameWords describe(const DeviceBytes& map, int f) {
-    FrameWords w;
-    const auto piBytes = blockOf<2>(map, piBlock(f));
-    char code[5];
-    std::snprintf(code, sizeof code, "%02X%02X", piBytes[0], piBytes[1]);
-    w.pi = code;
-    const PiControls pi = decodePi(piBytes);
-    w.country = countryItem(pi.country);
-    w.coverage = coverageItem(pi.coverage);
-    w.reference = referenceItemText(pi.reference);
-    const PtyControls pty = decodePty(blockOf<2>(map, ptyBlock(f)));
-    w.pty = ptyItem(pty.pty);
-    w.tp = pty.tp;
-    w.ms = msItem(pty.ms);
-    const AfControls af = decodeAf(blockOf<16>(map, afBlock(f)));
-    if (af.count >= 0) {
-        w.afCount = af.count == 0 ? "None" : std::to_string(af.count);
-        for (int i = 0; i < af.count; ++i) {
-            const int c = af.codes[static_cast<std::size_t>(i)];
-            w.af.push_back(c >= 0 && c < kAfCodeItems ? afItemText(c) : "");
-        }
-    }
-    for (int s = 0; s < 8; ++s) {
-        // The page's text ends at a zero byte; every other byte shows as it is.
-        const std::string text = decodePsScreen(blockOf<8>(map, psScreenBlock(f, s)));
-        const std::span<const Byte> bytes(reinterpret_cast<const Byte*>(text.data()), text.size());
-        w.ps[static_cast<std::size_t>(s)] = latin1ToUtf8(bytes);
-        w.psQuoted[static_cast<std::size_t>(s)] = quoted(bytes);
-    }
-    const SequenceControls seq = decodeSequence(blockOf<2>(map, sequenceBlock(f)));
-    w.screens = seq.screens >= 0 && seq.screens < kScreenCountItems ? std::to_string(seq.screens + 1)
-                                                                     : "";
-    w.radioTextActive = seq.radioTextActive;
-    w.timing = timingItem(seq.timing);
-    return w;
+std::string valueText(const ojson& v) {
+    return v.is_string() ? v.get<std::string>() : v.dump();
 }
 
-std::string radioTextBytes(const DeviceBytes& map) {
-    const Block rt = radioTextBlock();
-    return decodeRadioText(std::span(map).subspan(static_cast<std::size_t>(rt.address),
-                                                  static_cast<std::size_t>(rt.length)));
+std::string piLine(const ojson& frame) {
+    const std::string code = frame["pi"].get<std::string>();
+    return code + "  country " + itemOr(frame["pi_country"], code.substr(0, 1)) + "; coverage " +
+           itemOr(frame["pi_coverage"], code.substr(1, 1)) + "; reference " +
+           itemOr(frame["pi_reference"], code.substr(2));
 }
 
-std::string orNone(const std::string& s) {
-    return s.empty() ? kNone : s;
+std::string afLine(const ojson& frame) {
+    const ojson& list = frame["af"];
+    std::string line = frame.contains("af_count_byte")
+                           ? "byte " + frame["af_count_byte"].dump()
+                           : (list.empty() ? "None" : std::to_string(list.size()));
+    for (const ojson& code : list)
+        line += ' ' + valueText(code);
+    return line;
 }
 
-ojson orNull(const std::string& s) {
-    return s.empty() ? ojson() : ojson(s);
+std::string timingText(const ojson& frame) {
+    if (frame.contains("timing_byte"))
+        return "byte " + frame["timing_byte"].dump();
+    const ojson& seconds = frame["seconds"];
+    return seconds.is_null() ? "not in the file" : seconds.dump() + " seg.";
 }
 
-std::span<const Byte> asBytes(const std::string& s) {
-    return {reinterpret_cast<const Byte*>(s.data()), s.size()};
+std::string psLine(const DeviceBytes& map, int f, int s) {
+    const Block b = psScreenBlock(f, s);
+    // The page's text ends at a zero byte; every other byte shows as it is.
+    const std::string text =
+        decodePsScreen(std::span(map).subspan(static_cast<std::size_t>(b.address)).first<8>());
+    return quoted({reinterpret_cast<const Byte*>(text.data()), text.size()});
+}
+
+void showFrame(const Station& station, const ojson& frame, int f, std::ostream& out) {
+    const int pty = frame["pty"].get<int>();
+    out << "Frame " << f + 1 << '\n';
+    out << "  PI        " << piLine(frame) << '\n';
+    out << "  PTY       " << (ptyItem(pty).empty() ? std::to_string(pty) : ptyItem(pty)) << '\n';
+    out << "  TP        " << (frame["tp"].get<bool>() ? "on" : "off") << '\n';
+    out << "  MS        " << msItem(frame["ms"] == "music" ? 1 : 0) << '\n';
+    out << "  AF        " << afLine(frame) << '\n';
+    for (int s = 0; s < 8; ++s)
+        out << (s == 0 ? "  PS        " : "            ") << s + 1 << ' '
+            << psLine(station.map, f, s) << '\n';
+    out << "  Sequence  screens " << frame["screens"].dump() << ", RadioText "
+        << (frame["radiotext_active"].get<bool>() ? "active" : "not active") << ", timing "
+        << timingText(frame) << '\n';
 }
 
 } // namespace
 
-std::string showText(const DeviceBytes& map) {
+std::string showText(const Station& station) {
+    const ojson doc = describedStationJson(station);
     std::ostringstream out;
-    for (int f = 0; f < 2; ++f) {
-        const FrameWords w = describe(map, f);
-        out << "Frame " << f + 1 << '\n';
-        out << "  PI        " << w.pi << "  country " << orNone(w.country) << "; coverage "
-            << orNone(w.coverage) << "; reference " << orNone(w.reference) << '\n';
-        out << "  PTY       " << orNone(w.pty) << '\n';
-        out << "  TP        " << (w.tp ? "on" : "off") << '\n';
-        out << "  MS        " << orNone(w.ms) << '\n';
-        out << "  AF        " << orNone(w.afCount);
-        for (const std::string& a : w.af)
-            out << ' ' << orNone(a);
-        out << '\n';
-        for (std::size_t s = 0; s < 8; ++s)
-            out << (s == 0 ? "  PS        " : "            ") << s + 1 << ' ' << w.psQuoted[s]
-                << '\n';
-        out << "  Sequence  screens " << orNone(w.screens) << ", RadioText "
-            << (w.radioTextActive ? "active" : "not active") << ", timing " << orNone(w.timing)
-            << '\n';
-    }
-    out << "RadioText   " << quoted(asBytes(radioTextBytes(map))) << '\n';
+    for (int f = 0; f < 2; ++f)
+        showFrame(station, doc["frames"][static_cast<std::size_t>(f)], f, out);
+    const Block rt = radioTextBlock();
+    const std::string text = decodeRadioText(
+        std::span(station.map)
+            .subspan(static_cast<std::size_t>(rt.address), static_cast<std::size_t>(rt.length)));
+    out << "RadioText   " << quoted({reinterpret_cast<const Byte*>(text.data()), text.size()})
+        << '\n';
     return out.str();
-}
-
-nlohmann::ordered_json showJson(const DeviceBytes& map) {
-    ojson doc;
-    doc["frames"] = ojson::array();
-    for (int f = 0; f < 2; ++f) {
-        const FrameWords w = describe(map, f);
-        ojson frame;
-        frame["pi"] = {{"code", w.pi},
-                       {"country", orNull(w.country)},
-                       {"coverage", orNull(w.coverage)},
-                       {"reference", orNull(w.reference)}};
-        frame["pty"] = orNull(w.pty);
-        frame["tp"] = w.tp;
-        frame["ms"] = orNull(w.ms);
-        ojson af = ojson::array();
-        for (const std::string& a : w.af)
-            af.push_back(orNull(a));
-        frame["af"] = {{"count", orNull(w.afCount)}, {"frequencies", std::move(af)}};
-        frame["ps"] = w.ps;
-        frame["sequence"] = {{"screens", orNull(w.screens)},
-                             {"radiotext_active", w.radioTextActive},
-                             {"timing", orNull(w.timing)}};
-        doc["frames"].push_back(std::move(frame));
-    }
-    doc["radiotext"] = latin1ToUtf8(asBytes(radioTextBytes(map)));
-    return doc;
 }
 
 } // namespace quillmark::cli

@@ -1,14 +1,14 @@
 #pragma once
 
-// The station in words, as the program's pages show it: for `show` and `show --json`.
+// The station in words, as the program's pages show it, for `show`. A value the pages'
+// lists do not hold is shown as its number, as the JSON form has it.
 
-#include "station_json.h"
+#include "core/station_file_json.h"
 
 #include <string>
 
 namespace quillmark::cli {
 
-[[nodiscard]] std::string showText(const DeviceBytes& map);
-[[nodiscard]] nlohmann::ordered_json showJson(const DeviceBytes& map);
+[[nodiscard]] std::string showText(const Station& station);
 
 } // namespace quillmark::cli

@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quillmark {
 
@@ -24,6 +26,10 @@ constexpr int kAccessDenied = 5;
 constexpr int kReadBeyondEnd = 100;
 constexpr int kDiskFull = 101;
 constexpr int kTempNameAttempts = 100;
+// Station files in any form are far smaller; a larger file is not copied into memory.
+constexpr off_t kLargestKeptFile = 16 << 20;
+constexpr const char* kRestoredNote = " (the file keeps its earlier content)";
+constexpr const char* kNotRestoredNote = " (the file could not be restored and is damaged)";
 
 [[noreturn]] void raise(int err) {
     throw inOutErrorFromErrno(err);
@@ -88,15 +94,45 @@ private:
     return err == EACCES || err == EPERM || err == EROFS;
 }
 
-// Without a temporary file beside it, the file itself is rewritten: every byte, then its
-// length, then the flush, each checked.
-void rewriteInPlace(posix::UniqueFd& fd, std::span<const std::byte> content) {
-    if (const int err = posix::writeAll(fd.get(), content))
-        raise(err);
-    if (::ftruncate(fd.get(), static_cast<off_t>(content.size())) != 0)
-        raise(errno);
-    if (::fsync(fd.get()) != 0)
-        raise(errno);
+// The file's current bytes, kept so that a rewrite in place can put them back; nullopt when
+// the file cannot be read (a write-only file).
+[[nodiscard]] std::optional<std::vector<std::byte>> readExisting(const fs::path& target) {
+    int err = 0;
+    posix::UniqueFd fd = posix::openForReading(target, err);
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || st.st_size > kLargestKeptFile)
+        return std::nullopt;
+    std::vector<std::byte> bytes(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t got = 0;
+    if (posix::readUpTo(fd.get(), bytes, got) != 0 || got >= bytes.size())
+        return std::nullopt; // grew while read: not a copy to restore
+    bytes.resize(got);
+    return bytes;
+}
+
+// Every byte from the start, then the length, then the flush; 0 or the errno of the failed step.
+[[nodiscard]] int writeWholeFile(int fd, std::span<const std::byte> content) {
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return errno;
+    if (const int err = posix::writeAll(fd, content))
+        return err;
+    if (::ftruncate(fd, static_cast<off_t>(content.size())) != 0)
+        return errno;
+    return ::fsync(fd) != 0 ? errno : 0;
+}
+
+// Without a temporary file beside it, the file itself is rewritten. A write that fails part
+// way would leave old and new bytes mixed, so the old ones are written back and the error
+// says whether that worked.
+void rewriteInPlace(const fs::path& target, posix::UniqueFd& fd,
+                    std::span<const std::byte> content) {
+    const auto old = readExisting(target);
+    if (const int err = writeWholeFile(fd.get(), content)) {
+        const bool restored = old && writeWholeFile(fd.get(), *old) == 0;
+        const InOutError failure = inOutErrorFromErrno(err);
+        throw InOutError(failure.code(), std::string(failure.what()) +
+                                             (restored ? kRestoredNote : kNotRestoredNote));
+    }
     if (const int err = fd.close())
         raise(err);
 }
@@ -202,7 +238,7 @@ void saveFileAtomically(const fs::path& path, std::span<const std::byte> content
     const auto temp = createTempBeside(target, err);
     if (!temp) {
         if (existing.valid() && folderRefusesNewFiles(err)) {
-            rewriteInPlace(existing, content);
+            rewriteInPlace(target, existing, content);
             return;
         }
         raise(err);

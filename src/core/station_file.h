@@ -24,7 +24,8 @@ inline constexpr std::size_t kStationFileSize = 256;
 // Writes all 256 bytes through a temporary file in the same folder, flushed and renamed
 // over the target; a failure raises InOutError and leaves an existing file intact. An
 // existing file must be writable itself; in a folder that takes no new files it is
-// rewritten in place.
+// rewritten in place, and its old bytes are written back if that fails (the message says
+// whether they were).
 void saveStationFile(const std::filesystem::path& path, std::span<const Byte, 256> deviceMap);
 
 // The same for any content (station files in other forms).

@@ -21,7 +21,8 @@ public:
     // The standard error box: caption "Quillmark 2.4", error icon, OK; text as given.
     virtual void standardError(QWidget* parent, const QString& text) = 0;
 
-    // Station-file dialogs (filter "Archivo RDS (*.rds)"); nullopt when cancelled.
+    // Station-file dialogs ("Archivo RDS (*.rds)", the default, and the JSON form); nullopt
+    // when cancelled.
     virtual std::optional<QString> openStationFile(QWidget* parent) = 0;
     virtual std::optional<QString> saveStationFile(QWidget* parent) = 0;
 };

@@ -100,11 +100,18 @@ QMessageBox::StandardButton showBox(QWidget* parent, QMessageBox::Icon icon, con
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+const QString kJsonStationFilter = QStringLiteral("Estación JSON (*.json)");
+
 std::optional<QString> runStationDialog(QWidget* parent, QFileDialog::AcceptMode mode,
                                         QString& folder) {
     QFileDialog dialog(parent);
-    dialog.setNameFilter(QStringLiteral("Archivo RDS (*.rds)"));
+    // The raw form stays the default; the JSON form is the one quillmark-cli reviews.
+    dialog.setNameFilters({QStringLiteral("Archivo RDS (*.rds)"), kJsonStationFilter});
     dialog.setDefaultSuffix(QStringLiteral("rds"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        dialog.setDefaultSuffix(f == kJsonStationFilter ? QStringLiteral("json")
+                                                        : QStringLiteral("rds"));
+    });
     dialog.setAcceptMode(mode);
     // The program asks before replacing a file; an open may name a file that is not there.
     dialog.setFileMode(QFileDialog::AnyFile);

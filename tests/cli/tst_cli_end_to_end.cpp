@@ -56,6 +56,8 @@ private slots:
     void faultsGiveExit3AndNoFile_data();
     void faultsGiveExit3AndNoFile();
     void diffAgainstThePort();
+    void programKeepsTheLastAddressOfAShortFile();
+    void showThePort();
     void exitStatusOfOtherFailures_data();
     void exitStatusOfOtherFailures();
 
@@ -170,17 +172,17 @@ void TestCliEndToEnd::faultsGiveExit3AndNoFile_data() {
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QString>("message");
     QTest::newRow("read: no answer") << "read" << Fault{2, FaultKind::NoAnswer}
-                                     << "COM1: no answer from the encoder within 5 s";
+                                     << "no answer from the encoder within 5 s";
     QTest::newRow("read: failure answer") << "read" << Fault{1, FaultKind::FailAnswer}
-                                          << "COM1: the encoder's reply broke off after 1 of 128";
+                                          << "the encoder's reply broke off after 1 of 128";
     QTest::newRow("read: short reply") << "read" << Fault{2, FaultKind::ShortReply, 100}
-                                       << "COM1: the encoder's reply broke off after 100 of 128";
-    QTest::newRow("read: hang-up") << "read" << Fault{1, FaultKind::HangUp} << "COM1: ";
+                                       << "the encoder's reply broke off after 100 of 128";
+    QTest::newRow("read: hang-up") << "read" << Fault{1, FaultKind::HangUp} << "";
     QTest::newRow("program: failure answer") << "program" << Fault{5, FaultKind::FailAnswer}
-                                             << "COM1: the encoder refused 1 of 16 chunks";
-    QTest::newRow("program: hang-up") << "program" << Fault{3, FaultKind::HangUp} << "COM1: ";
+                                             << "the encoder refused 1 of 16 chunks";
+    QTest::newRow("program: hang-up") << "program" << Fault{3, FaultKind::HangUp} << "";
     QTest::newRow("verify: short reply") << "program" << Fault{17, FaultKind::ShortReply, 5}
-                                         << "COM1: the encoder's reply broke off after 5 of 128";
+                                         << "the encoder's reply broke off after 5 of 128";
 }
 
 void TestCliEndToEnd::faultsGiveExit3AndNoFile() {
@@ -193,7 +195,10 @@ void TestCliEndToEnd::faultsGiveExit3AndNoFile() {
                                       : cli({"program", "COM1", path("site.rds"), "--verify"});
     QCOMPARE(run.exitCode, 3);
     QCOMPARE(run.out, QString());
-    QVERIFY2(run.err.startsWith("quillmark-cli: " + message), qPrintable(run.err));
+    // the port named with what it reached
+    QVERIFY2(run.err.startsWith("quillmark-cli: COM1 (/dev/pts/") &&
+                 run.err.contains("): " + message),
+             qPrintable(run.err));
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY(!fs::exists(file("got.rds")));
     for (const auto& entry : fs::directory_iterator(dir_->path().toStdString()))
@@ -219,6 +224,34 @@ void TestCliEndToEnd::diffAgainstThePort() {
     QCOMPARE(cli({"diff", "COM1", path("site.rds")}).exitCode, 0);
 }
 
+void TestCliEndToEnd::programKeepsTheLastAddressOfAShortFile() {
+    startEncoder(pattern(1));
+    writeFile(file("old.rds"), pattern(2));
+    fs::resize_file(file("old.rds"), 255);
+    const Run run = cli({"program", "COM1", path("old.rds"), "--verify"});
+    QCOMPARE(run.exitCode, 0);
+    Memory want = pattern(2);
+    want[255] = pattern(1)[255];
+    QCOMPARE(encoder_->memory(), want);
+    QCOMPARE(encoder_->framesReceived(), 2 + 16 + 2); // read first, program, verify
+    // Its JSON form says so and makes a 255-byte file again
+    QCOMPARE(cli({"export", path("old.rds"), "-o", path("old.json")}).exitCode, 0);
+    QVERIFY(readFile(file("old.json")).contains("\"seconds\": null"));
+    QCOMPARE(cli({"import", path("old.json"), "-o", path("again.rds")}).exitCode, 0);
+    QCOMPARE(readFile(file("again.rds")), readFile(file("old.rds")));
+}
+
+void TestCliEndToEnd::showThePort() {
+    startEncoder(pattern(1));
+    writeFile(file("site.rds"), pattern(1));
+    for (const char* json : {"", "--json"}) {
+        const QStringList extra = QString(json).isEmpty() ? QStringList() : QStringList(json);
+        const Run port = cli(QStringList{"show", "COM1"} + extra);
+        QCOMPARE(port.exitCode, 0);
+        QCOMPARE(port.out, cli(QStringList{"show", path("site.rds")} + extra).out);
+    }
+}
+
 void TestCliEndToEnd::exitStatusOfOtherFailures_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
@@ -230,7 +263,20 @@ void TestCliEndToEnd::exitStatusOfOtherFailures_data() {
     QTest::newRow("bad JSON") << QStringList{"import", "@/bad.json", "-o", "@/out.rds"} << 4
                               << "@/bad.json: frames: expected a list of 2 frames";
     QTest::newRow("port that is not there") << QStringList{"read", "COM9", "-o", "@/out.rds"} << 3
-                                            << "COM9: ";
+                                            << "COM9 (@/absent-device): ";
+    QTest::newRow("unknown subcommand") << QStringList{"frob"} << 2 << "unknown subcommand 'frob'";
+    QTest::newRow("raw file too short") << QStringList{"show", "@/short.rds"} << 4
+                                        << "@/short.rds: not a station file: it holds 100 bytes";
+    QTest::newRow("raw file too long") << QStringList{"diff", "@/long.rds", "@/ok.rds"} << 4
+                                       << "@/long.rds: not a station file: it holds 300 bytes";
+    QTest::newRow("program a short file") << QStringList{"program", "COM1", "@/short.rds"} << 4
+                                          << "@/short.rds: not a station file";
+    QTest::newRow("export JSON to a raw name") << QStringList{"export", "@/ok.rds", "-o", "@/out.rds"}
+                                               << 2 << "@/out.rds: JSON is written only";
+    QTest::newRow("import raw to a JSON name") << QStringList{"import", "@/ok.json", "-o", "@/out.json"}
+                                               << 2 << "@/out.json: a .json name is for JSON";
+    QTest::newRow("read into a missing folder") << QStringList{"read", "COM1", "-o", "@/no/out.rds"}
+                                                << 4 << "@/no/out.rds: File not found";
     QTest::newRow("program a missing file") << QStringList{"program", "COM1", "@/none.json"} << 4
                                             << "@/none.json: File not found";
 }
@@ -243,6 +289,10 @@ void TestCliEndToEnd::exitStatusOfOtherFailures() {
     fs::create_directories(file("config") / "Tarvenor" / "Quillmark");
     fs::create_symlink(file("absent-device"), file("config") / "Tarvenor" / "Quillmark" / "COM9");
     std::ofstream(file("bad.json")) << R"({"format": "quillmark-station", "version": 1, "frames": []})";
+    std::ofstream(file("short.rds")) << std::string(100, 'x');
+    std::ofstream(file("long.rds")) << std::string(300, 'x');
+    writeFile(file("ok.rds"), pattern(1));
+    QCOMPARE(cli({"export", path("ok.rds"), "-o", path("ok.json")}).exitCode, 0);
     for (QString& a : args)
         a.replace("@", dir_->path());
     message.replace("@", dir_->path());
@@ -250,8 +300,12 @@ void TestCliEndToEnd::exitStatusOfOtherFailures() {
     QCOMPARE(run.exitCode, status);
     QCOMPARE(run.out, QString());
     QVERIFY2(run.err.startsWith("quillmark-cli: " + message), qPrintable(run.err));
-    QCOMPARE(run.err.count('\n'), 1);
-    QVERIFY(!fs::exists(file("out.rds")));
+    // One line, then the window's advice for a device that is not there
+    QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size() > 1, args.contains("COM9"));
+    for (const QString& hint : lines.mid(1))
+        QVERIFY2(hint.startsWith("hint: "), qPrintable(hint));
+    QVERIFY(!fs::exists(file("out.rds")) && !fs::exists(file("out.json")));
     QCOMPARE(encoder_->framesReceived(), 0);
 }
 

@@ -1,5 +1,5 @@
 #include "station_diff.h"
-#include "station_json.h"
+#include "core/station_file_json.h"
 #include "station_show.h"
 
 #include "core/station_image.h"
@@ -12,7 +12,7 @@ using namespace quillmark;
 using namespace quillmark::cli;
 using nlohmann::json;
 
-Q_DECLARE_METATYPE(quillmark::cli::DeviceBytes)
+Q_DECLARE_METATYPE(quillmark::DeviceBytes)
 
 namespace {
 
@@ -62,6 +62,8 @@ private slots:
     void exportNamesFormatAndVersion();
     void schemaErrorsNameTheField_data();
     void schemaErrorsNameTheField();
+    void otherSpellingsImport_data();
+    void otherSpellingsImport();
     void textThatIsNotJson_data();
     void textThatIsNotJson();
     void showSaysWhatThePagesShow();
@@ -89,9 +91,12 @@ void TestStationJson::roundTripIsByteExact_data() {
 void TestStationJson::roundTripIsByteExact() {
     QFETCH(DeviceBytes, map);
     const std::string text = exportStation(map);
-    const DeviceBytes back = importStation(text);
-    QCOMPARE(back, map);
+    const Station back = importStation(text);
+    QCOMPARE(back.map, map);
+    QVERIFY(back.hasLastByte);
     QCOMPARE(exportStation(back), text);
+    // show --json's form, names for readers included, imports as the plain one
+    QCOMPARE(importStation(describedStationJson(map).dump()), back);
 }
 
 void TestStationJson::exportNamesFormatAndVersion() {
@@ -131,6 +136,37 @@ void TestStationJson::schemaErrorsNameTheField_data() {
     QTest::newRow("spare") << "/spare" << "\"20\"" << "spare: expected 40 hex";
     QTest::newRow("unknown field") << "/frames/0/colour" << "\"red\"" << "frames[0].colour: expected no such field";
     QTest::newRow("frames count") << "/frames/1" << "" << "frames: expected a list of 2 frames";
+    QTest::newRow("af between steps") << "/frames/0/af/0" << "95.85" << "frames[0].af[0]: expected a frequency";
+    QTest::newRow("pty name") << "/frames/0/pty" << "\"Jazz\"" << "frames[0].pty: expected a PTY number";
+    QTest::newRow("frame 1 timing absent") << "/frames/0/seconds" << "null" << "frames[0].seconds: expected an integer";
+}
+
+void TestStationJson::otherSpellingsImport_data() {
+    QTest::addColumn<QString>("pointer");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("address"); // -1: the last byte is not given
+    QTest::addColumn<int>("byte");
+    QTest::newRow("af in MHz") << "/frames/0/af/0" << "95.8" << 9 << 83;
+    QTest::newRow("af whole MHz") << "/frames/0/af/1" << "100" << 10 << 125;
+    QTest::newRow("af raw code") << "/frames/0/af/1" << "205" << 10 << 205;
+    QTest::newRow("pty by name") << "/frames/1/pty" << "\"Pop Music\"" << 7 << 0x40;
+    QTest::newRow("pty by item") << "/frames/1/pty" << "\"1 - News\"" << 7 << 0x20;
+    QTest::newRow("frame 2 timing absent") << "/frames/1/seconds" << "null" << -1 << 0;
+}
+
+void TestStationJson::otherSpellingsImport() {
+    QFETCH(QString, pointer);
+    QFETCH(QString, value);
+    QFETCH(int, address);
+    QFETCH(int, byte);
+    json doc = json::parse(exportStation(station()));
+    doc[json::json_pointer(pointer.toStdString())] = json::parse(value.toStdString());
+    const Station got = importStation(doc.dump());
+    QCOMPARE(got.hasLastByte, address >= 0);
+    if (address >= 0)
+        QCOMPARE(int(got.map[std::size_t(address)]), byte);
+    else
+        QVERIFY(json::parse(exportStation(got))["frames"][1]["seconds"].is_null());
 }
 
 void TestStationJson::schemaErrorsNameTheField() {
@@ -190,14 +226,17 @@ void TestStationJson::showSaysWhatThePagesShow() {
     QCOMPARE(lines.at(5), "  AF        2 87.6 107.9");
     QCOMPARE(lines.at(6), "  PS        1 \"RADIO 1 \"");
     QCOMPARE(lines.at(14), "  Sequence  screens 2, RadioText active, timing 10 seg.");
-    QCOMPARE(lines.at(17), "  PTY       (none)");
-    QCOMPARE(lines.at(20), "  AF        (none)");
-    QCOMPARE(lines.at(29), "  Sequence  screens (none), RadioText not active, timing (none)");
+    // values beyond the lists as numbers, as the JSON form has them
+    QCOMPARE(lines.at(17), "  PTY       16");
+    QVERIFY2(lines.at(20).startsWith("  AF        byte 18 0 0 "), qPrintable(lines.at(20)));
+    QCOMPARE(lines.at(29), "  Sequence  screens 0, RadioText not active, timing byte 16");
     QVERIFY(lines.at(30).startsWith("RadioText   \"Hola\\r\\nmundo   "));
-    const auto doc = showJson(map);
-    QCOMPARE(doc["frames"][1]["pty"], nullptr);
-    QCOMPARE(doc["frames"][0]["af"]["frequencies"], json::array({"87.6", "107.9"}));
-    QCOMPARE(doc["frames"][0]["sequence"]["timing"], "10 seg.");
+    const QStringList old = QString::fromStdString(showText(Station(map, false))).split('\n');
+    QCOMPARE(old.at(29), "  Sequence  screens 0, RadioText not active, timing not in the file");
+    const auto doc = describedStationJson(map);
+    QCOMPARE(doc["frames"][0]["pty_name"], "Pop Music");
+    QCOMPARE(doc["frames"][1]["pty_name"], nullptr);
+    QCOMPARE(doc["frames"][0]["pi_country"], "E - Spain, Canarias, Roumania, Sweden");
 }
 
 void TestStationJson::diffListsChangedFields_data() {
@@ -224,15 +263,26 @@ void TestStationJson::diffListsChangedFields_data() {
     QTest::newRow("timing off the list")
         << timing << QStringList{"frames[0].seconds: 10 -> (absent)",
                                  "frames[0].timing_byte: (absent) -> 121"};
+    QTest::newRow("last byte not in the file") << DeviceBytes{} << QStringList{};
 }
 
 void TestStationJson::diffListsChangedFields() {
     QFETCH(DeviceBytes, other);
     QFETCH(QStringList, lines);
     QStringList got;
+    if (other == DeviceBytes{}) { // the same station from a 255-byte file
+        lines << "frames[1].seconds: 4 -> null";
+        for (const std::string& line : stationDifferences(station(), Station(station(), false)))
+            got << QString::fromStdString(line);
+        QCOMPARE(got, lines);
+        return;
+    }
     for (const std::string& line : stationDifferences(station(), other))
         got << QString::fromStdString(line);
     QCOMPARE(got, lines);
+    const auto doc = differencesJson(station(), other);
+    QCOMPARE(doc["equal"], lines.isEmpty());
+    QCOMPARE(doc["differences"].size(), std::size_t(lines.size()));
 }
 
 QTEST_APPLESS_MAIN(TestStationJson)

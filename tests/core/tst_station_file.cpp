@@ -99,6 +99,8 @@ private slots:
     void failedSaveLeavesExistingFileIntact();
     void saveKeepsWriteProtection_data();
     void saveKeepsWriteProtection();
+    void failedRewriteInPlaceRestores_data();
+    void failedRewriteInPlaceRestores();
     void errnoMapping_data();
     void errnoMapping();
     void messages_data();
@@ -329,6 +331,40 @@ void TestStationFile::saveKeepsWriteProtection() {
         QCOMPARE(::chmod(file.c_str(), 0644), 0);
         QCOMPARE(readRaw(file), message.isEmpty() ? asBytes(patternMap()) : old);
     }
+}
+
+void TestStationFile::failedRewriteInPlaceRestores_data() {
+    QTest::addColumn<int>("oldSize"); // the size limit is 100 bytes
+    QTest::addColumn<bool>("restored");
+    QTest::newRow("old bytes fit: written back") << 50 << true;
+    QTest::newRow("old bytes past the limit: said so") << 300 << false;
+}
+
+void TestStationFile::failedRewriteInPlaceRestores() {
+    QFETCH(int, oldSize);
+    QFETCH(bool, restored);
+    const fs::path work = folder() / "work";
+    fs::create_directory(work);
+    const fs::path file = work / "station.rds";
+    const QByteArray old(oldSize, 'o');
+    writeRaw(file, old);
+    QCOMPARE(::chmod(work.c_str(), 0555), 0); // no temporary file: rewritten in place
+    QString raised;
+    {
+        WithoutFileOverride unprivileged;
+        FileSizeLimit limit(100);
+        try {
+            saveStationFile(file, patternMap());
+        } catch (const InOutError& e) {
+            raised = e.what();
+        }
+    }
+    QCOMPARE(::chmod(work.c_str(), 0755), 0);
+    QVERIFY2(raised.startsWith("I/O error 27 (") &&
+                 raised.contains("earlier content") == restored,
+             qPrintable(raised));
+    if (restored)
+        QCOMPARE(readRaw(file), old);
 }
 
 void TestStationFile::errnoMapping_data() {

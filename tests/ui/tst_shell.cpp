@@ -177,7 +177,7 @@ void TestShell::stationFileDialogs() {
     });
     const auto chosen = save ? dialogs.saveStationFile(nullptr) : dialogs.openStationFile(nullptr);
     QCOMPARE(chosen, std::nullopt);
-    QCOMPARE(filters, QStringList("Archivo RDS (*.rds)"));
+    QCOMPARE(filters, QStringList({"Archivo RDS (*.rds)", "Estación JSON (*.json)"}));
     QCOMPARE(suffix, QString("rds"));
     QVERIFY(noOverwriteQuestion);
     QVERIFY(anyFile);

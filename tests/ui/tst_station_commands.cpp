@@ -47,6 +47,7 @@ private slots:
     void unsearchableFolderGivesFileTexts_data();
     void unsearchableFolderGivesFileTexts();
     void pickingThePortShownChangesNothing();
+    void saveThenOpenRestoresEveryByte_data();
     void saveThenOpenRestoresEveryByte();
     void openMissingFileChangesNothing();
     void openReadsWhatTheFileHolds_data();
@@ -155,13 +156,23 @@ void TestStationCommands::pickingThePortShownChangesNothing() {
     QCOMPARE(w.dialogs().count(Kind::StandardError), 0);
 }
 
+void TestStationCommands::saveThenOpenRestoresEveryByte_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("start"); // how the file begins
+    QTest::newRow("raw") << "station.rds" << QByteArray(1, char(patternMap()[0]));
+    QTest::newRow("JSON, the form quillmark-cli reviews") << "station.json" << QByteArray("{");
+}
+
 void TestStationCommands::saveThenOpenRestoresEveryByte() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, start);
     Window w;
     w.loadMap(patternMap());
     const Map saved = w.deviceMap();
-    const QString path = w.config().root() + "/station.rds";
+    const QString path = w.config().root() + "/" + name;
     w.dialogs().queueSaveFile(path);
     w.trigger("Guardar1");
+    QVERIFY(fileBytes(path).startsWith(start));
     w.pick("FrameConf", 1);
     w.pick("Timing", 4);
     w.trigger("InicializarProgramacin1");

@@ -1,7 +1,7 @@
 #include "receiver_preview.h"
 
 #include "character_strip.h"
-#include "cli/item_texts.h"
+#include "core/station_file_items.h"
 #include "core/field_encodings.h"
 #include "rds/programme_types.h"
 #include "ui_receiver_preview.h"
@@ -90,7 +90,7 @@ void ReceiverPreview::showFields() {
     const int pi = station_.pi;
     ui->piValue->setText(QStringLiteral("%1 · Cobertura %2 · Referencia %3")
                              .arg(QStringLiteral("%1").arg(pi, 4, 16, QLatin1Char('0')).toUpper(),
-                                  QString::fromStdString(cli::coverageItem(pi >> 8 & 0x0F)),
+                                  QString::fromStdString(coverageItem(pi >> 8 & 0x0F)),
                                   QString::fromStdString(referenceItemText(pi & 0xFF))));
     ui->ptyValue->setText(QStringLiteral("%1 · %2 (RBDS: %3)")
                               .arg(station_.pty)

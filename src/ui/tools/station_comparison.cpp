@@ -32,13 +32,16 @@ StationComparison::StationComparison(QWidget* parent) : QDialog(parent) {
 }
 
 void StationComparison::compare(const Image& device, const Image& edited) {
-    const auto differences = quillmark::cli::fieldDifferences(device, edited);
+    const auto differences = quillmark::cli::differingFields(device, edited);
     table_->setRowCount(static_cast<int>(differences.size()));
+    const auto text = [](const nlohmann::ordered_json& value, bool present) {
+        return QString::fromStdString(present ? value.dump() : std::string("(absent)"));
+    };
     int row = 0;
     for (const auto& d : differences) {
-        int column = 0;
-        for (const std::string* text : {&d.field, &d.left, &d.right})
-            table_->setItem(row, column++, new QTableWidgetItem(QString::fromStdString(*text)));
+        table_->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(d.field)));
+        table_->setItem(row, 1, new QTableWidgetItem(text(d.a, d.inA)));
+        table_->setItem(row, 2, new QTableWidgetItem(text(d.b, d.inB)));
         ++row;
     }
     table_->setVisible(!differences.empty());

@@ -1,15 +1,18 @@
-#include "station_json.h"
+#include "station_file_json.h"
 
-#include "core/field_encodings.h"
-#include "text_codec.h"
+#include "field_encodings.h"
+#include "station_file_items.h"
+#include "station_file_text.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <set>
 
-namespace quillmark::cli {
+namespace quillmark {
 
 namespace {
 
@@ -18,6 +21,7 @@ using json = nlohmann::json;
 
 constexpr int kAfCodes = 15;
 constexpr int kLastFrequencyCode = 204;
+constexpr double kAfBandBase = 87.5; // code c is 87.5 + c / 10 MHz
 constexpr Byte kNoAfCount = 0xE0;
 constexpr Byte kPtyKnown0 = 0x07; // TP and PTY bits 4-3
 constexpr Byte kPtyKnown1 = 0xE8; // PTY bits 2-0 and MS
@@ -48,6 +52,10 @@ ojson afCodeJson(Byte code) {
     if (code >= 1 && code <= kLastFrequencyCode)
         return afItemText(code);
     return code;
+}
+
+ojson itemOrNull(const std::string& text) {
+    return text.empty() ? ojson() : ojson(text);
 }
 
 ojson textJson(std::span<const Byte> bytes) {
@@ -82,16 +90,19 @@ void exportAf(ojson& f, std::span<const Byte> b) {
     }
 }
 
-void exportSequence(ojson& f, std::span<const Byte> b) {
+void exportSequence(ojson& f, std::span<const Byte> b, bool hasTiming) {
     f["screens"] = b[0] & 0x7F;
     f["radiotext_active"] = (b[0] & kRadioTextFlag) != 0;
-    if (isKnownTiming(b[1]))
+    if (!hasTiming)
+        f["seconds"] = nullptr; // not in the file
+    else if (isKnownTiming(b[1]))
         f["seconds"] = b[1] / kTimingUnitsPerSecond;
     else
         f["timing_byte"] = b[1];
 }
 
-ojson frameToJson(const DeviceBytes& map, int f) {
+ojson frameToJson(const Station& station, int f) {
+    const DeviceBytes& map = station.map;
     const auto block = [&](Block blk) {
         return std::span(map).subspan(at(blk.address), at(blk.length));
     };
@@ -103,7 +114,7 @@ ojson frameToJson(const DeviceBytes& map, int f) {
     for (int s = 0; s < 8; ++s)
         ps.push_back(textJson(block(psScreenBlock(f, s))));
     frame["ps"] = std::move(ps);
-    exportSequence(frame, block(sequenceBlock(f)));
+    exportSequence(frame, block(sequenceBlock(f)), f == 0 || station.hasLastByte);
     return frame;
 }
 
@@ -127,8 +138,8 @@ private:
 };
 
 [[noreturn]] void fail(const Path& path, const std::string& expected, const json* got = nullptr) {
-    std::string message = (path.text().empty() ? "document" : path.text()) + ": expected " +
-                          expected;
+    std::string message =
+        (path.text().empty() ? "document" : path.text()) + ": expected " + expected;
     if (got) {
         std::string shown = got->dump(-1, ' ', false, json::error_handler_t::replace);
         if (shown.size() > 40)
@@ -171,7 +182,8 @@ private:
 };
 
 int integer(const json& v, const Path& path, int low, int high) {
-    const bool ok = v.is_number_integer() && v.get<long long>() >= low && v.get<long long>() <= high;
+    const bool ok =
+        v.is_number_integer() && v.get<long long>() >= low && v.get<long long>() <= high;
     if (!ok)
         fail(path, "an integer from " + std::to_string(low) + " to " + std::to_string(high), &v);
     return static_cast<int>(v.get<long long>());
@@ -202,8 +214,8 @@ void hexInto(const json& v, const Path& path, std::span<Byte> out) {
 
 // A text of at most out.size() characters (Latin-1), padded with spaces.
 void textInto(const json& v, const Path& path, std::span<Byte> out) {
-    const std::string expected = "a text of at most " + std::to_string(out.size()) +
-                                 " Latin-1 characters";
+    const std::string expected =
+        "a text of at most " + std::to_string(out.size()) + " Latin-1 characters";
     if (!v.is_string())
         fail(path, expected, &v);
     const auto bytes = utf8ToLatin1(v.get_ref<const std::string&>());
@@ -213,15 +225,30 @@ void textInto(const json& v, const Path& path, std::span<Byte> out) {
     std::copy(bytes->begin(), bytes->end(), out.begin());
 }
 
+// A number within the band is a frequency in MHz (95.8); other integers are raw codes, as
+// an export writes the codes that are no frequency.
+std::optional<Byte> afNumber(const json& v) {
+    const double mhz = v.get<double>();
+    const double steps = (mhz - kAfBandBase) * 10.0;
+    const double code = std::round(steps);
+    if (code >= 1 && code <= kLastFrequencyCode)
+        return std::abs(steps - code) < 1e-6 ? std::optional<Byte>(static_cast<Byte>(code))
+                                             : std::nullopt;
+    if (v.is_number_integer() && v.get<long long>() >= 0 && v.get<long long>() <= 255)
+        return static_cast<Byte>(v.get<long long>());
+    return std::nullopt;
+}
+
 Byte afCode(const json& v, const Path& path) {
     if (v.is_string()) {
         for (int c = 1; c <= kLastFrequencyCode; ++c)
             if (afItemText(c) == v.get_ref<const std::string&>())
                 return static_cast<Byte>(c);
-    } else if (v.is_number_integer() && v.get<long long>() >= 0 && v.get<long long>() <= 255) {
-        return static_cast<Byte>(v.get<long long>());
+    } else if (v.is_number()) {
+        if (const auto code = afNumber(v))
+            return *code;
     }
-    fail(path, "a frequency from \"87.6\" to \"107.9\" or a code from 0 to 255", &v);
+    fail(path, "a frequency from 87.6 to 107.9 (number or text) or a code from 0 to 255", &v);
 }
 
 void afCodesInto(const json& v, const Path& path, std::size_t count, std::span<Byte> out) {
@@ -231,8 +258,20 @@ void afCodesInto(const json& v, const Path& path, std::size_t count, std::span<B
         out[i] = afCode(v[i], path.index(i));
 }
 
+// A number, or an item of the list by its text ("10 - Pop Music") or its name ("Pop Music").
+int ptyValue(const json& v, const Path& path) {
+    if (v.is_string()) {
+        const std::string& text = v.get_ref<const std::string&>();
+        for (int i = 0; !ptyItem(i).empty(); ++i)
+            if (text == ptyItem(i) || text == ptyName(i))
+                return i;
+        fail(path, "a PTY number from 0 to 31 or a name of the list", &v);
+    }
+    return integer(v, path, 0, 31);
+}
+
 void importPty(Fields& in, std::span<Byte> b) {
-    const int pty = integer(in.required("pty"), in.at("pty"), 0, 31);
+    const int pty = ptyValue(in.required("pty"), in.at("pty"));
     const bool tp = boolean(in.required("tp"), in.at("tp"));
     const json& ms = in.required("ms");
     if (ms != "music" && ms != "speech")
@@ -269,12 +308,15 @@ void importAf(Fields& in, std::span<Byte> b) {
         afCodesInto(*unused, in.at("af_unused"), rest.size(), rest);
 }
 
-void importSequence(Fields& in, std::span<Byte> b) {
+// Returns false for a second frame whose timing is not given ("seconds": null).
+bool importSequence(Fields& in, std::span<Byte> b, bool mayLackTiming) {
     const int screens = integer(in.required("screens"), in.at("screens"), 0, 127);
     const bool active = boolean(in.required("radiotext_active"), in.at("radiotext_active"));
     b[0] = static_cast<Byte>(screens | (active ? kRadioTextFlag : 0));
     const json* seconds = in.optional("seconds");
     const json* raw = in.optional("timing_byte");
+    if (mayLackTiming && seconds && seconds->is_null() && !raw)
+        return false;
     if ((seconds == nullptr) == (raw == nullptr))
         fail(in.at("seconds"), "either \"seconds\" or \"timing_byte\", not both or neither");
     if (seconds) {
@@ -285,9 +327,11 @@ void importSequence(Fields& in, std::span<Byte> b) {
     } else {
         b[1] = static_cast<Byte>(integer(*raw, in.at("timing_byte"), 0, 255));
     }
+    return true;
 }
 
-void importFrame(const json& v, const Path& path, int f, DeviceBytes& map) {
+// Returns whether the frame's timing byte was given.
+bool importFrame(const json& v, const Path& path, int f, DeviceBytes& map) {
     const auto block = [&](Block blk) {
         return std::span(map).subspan(at(blk.address), at(blk.length));
     };
@@ -300,17 +344,21 @@ void importFrame(const json& v, const Path& path, int f, DeviceBytes& map) {
         fail(in.at("ps"), "a list of 8 PS texts", &ps);
     for (int s = 0; s < 8; ++s)
         textInto(ps[at(s)], in.at("ps").index(at(s)), block(psScreenBlock(f, s)));
-    importSequence(in, block(sequenceBlock(f)));
+    const bool timed = importSequence(in, block(sequenceBlock(f)), f == 1);
+    for (const char* extra : kDescriptiveFrameFields)
+        (void)in.optional(extra);
     in.noOthers();
+    return timed;
 }
 
 } // namespace
 
-nlohmann::ordered_json stationToJson(const DeviceBytes& map) {
+nlohmann::ordered_json stationToJson(const Station& station) {
+    const DeviceBytes& map = station.map;
     ojson doc;
     doc["format"] = kStationFormat;
     doc["version"] = kStationFormatVersion;
-    doc["frames"] = ojson::array({frameToJson(map, 0), frameToJson(map, 1)});
+    doc["frames"] = ojson::array({frameToJson(station, 0), frameToJson(station, 1)});
     const Block rt = radioTextBlock();
     doc["radiotext"] = textJson(std::span(map).subspan(at(rt.address), at(rt.length)));
     const Block spare = spareBlock();
@@ -318,7 +366,7 @@ nlohmann::ordered_json stationToJson(const DeviceBytes& map) {
     return doc;
 }
 
-DeviceBytes stationFromJson(const nlohmann::json& doc) {
+Station stationFromJson(const nlohmann::json& doc) {
     Fields in(doc, Path(), "a JSON object");
     const json& format = in.required("format");
     if (format != kStationFormat)
@@ -326,12 +374,13 @@ DeviceBytes stationFromJson(const nlohmann::json& doc) {
     const json& version = in.required("version");
     if (version != kStationFormatVersion)
         fail(in.at("version"), std::to_string(kStationFormatVersion), &version);
-    DeviceBytes map{};
+    Station station;
+    DeviceBytes& map = station.map;
     const json& frames = in.required("frames");
     if (!frames.is_array() || frames.size() != 2)
         fail(in.at("frames"), "a list of 2 frames", &frames);
     for (int f = 0; f < 2; ++f)
-        importFrame(frames[at(f)], in.at("frames").index(at(f)), f, map);
+        station.hasLastByte = importFrame(frames[at(f)], in.at("frames").index(at(f)), f, map);
     const Block rt = radioTextBlock();
     textInto(in.required("radiotext"), in.at("radiotext"),
              std::span(map).subspan(at(rt.address), at(rt.length)));
@@ -339,14 +388,28 @@ DeviceBytes stationFromJson(const nlohmann::json& doc) {
     hexInto(in.required("spare"), in.at("spare"),
             std::span(map).subspan(at(spare.address), at(spare.length)));
     in.noOthers();
-    return map;
+    return station;
 }
 
-std::string exportStation(const DeviceBytes& map) {
-    return stationToJson(map).dump(2) + "\n";
+std::string exportStation(const Station& station) {
+    return stationToJson(station).dump(2) + "\n";
 }
 
-DeviceBytes importStation(std::string_view text) {
+nlohmann::ordered_json describedStationJson(const Station& station) {
+    ojson doc = stationToJson(station);
+    for (int f = 0; f < 2; ++f) {
+        const PiControls pi =
+            decodePi(std::span(station.map).subspan(at(piBlock(f).address)).first<2>());
+        ojson& frame = doc["frames"][at(f)];
+        frame["pi_country"] = itemOrNull(countryItem(pi.country));
+        frame["pi_coverage"] = itemOrNull(coverageItem(pi.coverage));
+        frame["pi_reference"] = itemOrNull(pi.reference < 0 ? "" : referenceItemText(pi.reference));
+        frame["pty_name"] = itemOrNull(ptyName(frame["pty"].get<int>()));
+    }
+    return doc;
+}
+
+Station importStation(std::string_view text) {
     json doc;
     try {
         doc = json::parse(text);
@@ -364,4 +427,4 @@ DeviceBytes importStation(std::string_view text) {
     return stationFromJson(doc);
 }
 
-} // namespace quillmark::cli
+} // namespace quillmark

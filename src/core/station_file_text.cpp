@@ -1,8 +1,8 @@
-#include "text_codec.h"
+#include "station_file_text.h"
 
 #include <cstdio>
 
-namespace quillmark::cli {
+namespace quillmark {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::span<const Byte> trimTrailingSpaces(std::span<const Byte> bytes) {
     return bytes.first(n);
 }
 
-} // namespace quillmark::cli
+} // namespace quillmark

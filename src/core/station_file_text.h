@@ -2,14 +2,14 @@
 
 // Encoder texts are one byte per character in Latin-1; JSON and terminals speak UTF-8.
 
-#include "core/station_image.h"
+#include "station_image.h"
 
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
-namespace quillmark::cli {
+namespace quillmark {
 
 [[nodiscard]] std::string latin1ToUtf8(std::span<const Byte> bytes);
 // std::nullopt when the text is not valid UTF-8 or holds a character above U+00FF.
@@ -19,4 +19,4 @@ namespace quillmark::cli {
 // Without trailing spaces.
 [[nodiscard]] std::span<const Byte> trimTrailingSpaces(std::span<const Byte> bytes);
 
-} // namespace quillmark::cli
+} // namespace quillmark

@@ -1,9 +1,9 @@
-#include "item_texts.h"
+#include "station_file_items.h"
 
 #include <array>
 #include <span>
 
-namespace quillmark::cli {
+namespace quillmark {
 
 namespace {
 
@@ -61,6 +61,11 @@ std::string coverageItem(int index) {
 std::string ptyItem(int index) {
     return item(kPtys, index);
 }
+std::string ptyName(int index) {
+    const std::string text = ptyItem(index);
+    const auto dash = text.find(" - ");
+    return dash == std::string::npos ? text : text.substr(dash + 3);
+}
 std::string msItem(int index) {
     return item(kMs, index);
 }
@@ -68,4 +73,4 @@ std::string timingItem(int index) {
     return item(kTimings, index);
 }
 
-} // namespace quillmark::cli
+} // namespace quillmark

@@ -1,9 +1,15 @@
 #include "ports/proc_table.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <climits>
 #include <fstream>
 #include <system_error>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace quillmark::ports {
 
@@ -38,19 +44,51 @@ std::string ProcTable::programOf(int pid) const {
     return name;
 }
 
+std::vector<std::string> ProcTable::devicesOpenBy(int pid) const {
+    std::vector<std::string> devices;
+    const std::string folder = (root_ / std::to_string(pid) / "fd").string();
+    // A process may end, or hide its descriptors, at any moment: skip it then.
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return devices;
+    std::array<char, PATH_MAX> target{};
+    while (const dirent* entry = ::readdir(dir)) {
+        const ssize_t n = ::readlinkat(::dirfd(dir), entry->d_name, target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size())
+            continue;
+        std::string path(target.data(), static_cast<std::size_t>(n));
+        // Sockets, pipes and the like read "socket:[...]": no path, no device.
+        if (path.starts_with('/') &&
+            std::find(devices.begin(), devices.end(), path) == devices.end())
+            devices.push_back(std::move(path));
+    }
+    ::closedir(dir);
+    return devices;
+}
+
+void ProcTable::takeSnapshot() {
+    auto holders = std::make_shared<Holders>();
+    for (const int pid : pids()) {
+        const auto devices = devicesOpenBy(pid);
+        if (devices.empty())
+            continue;
+        const ProcessInfo process{pid, programOf(pid)};
+        for (const auto& device : devices)
+            (*holders)[device].push_back(process);
+    }
+    snapshot_ = std::move(holders);
+}
+
 std::vector<ProcessInfo> ProcTable::holdersOf(const std::string& node) const {
+    if (snapshot_) {
+        const auto found = snapshot_->find(node);
+        return found == snapshot_->end() ? std::vector<ProcessInfo>{} : found->second;
+    }
     std::vector<ProcessInfo> holders;
     for (const int pid : pids()) {
-        std::error_code ec;
-        // A process may end, or hide its descriptors, at any moment: skip it then.
-        for (fs::directory_iterator it(root_ / std::to_string(pid) / "fd", ec), end;
-             !ec && it != end; it.increment(ec)) {
-            std::error_code linkError;
-            if (fs::read_symlink(it->path(), linkError) == node && !linkError) {
-                holders.push_back({pid, programOf(pid)});
-                break;
-            }
-        }
+        const auto devices = devicesOpenBy(pid);
+        if (std::find(devices.begin(), devices.end(), node) != devices.end())
+            holders.push_back({pid, programOf(pid)});
     }
     return holders;
 }

@@ -4,6 +4,7 @@
 // the discovered devices, the default device or a network endpoint. Applying rewrites the
 // COMn entries of the config folder.
 
+#include "ports/diagnosis.h"
 #include "ports/port_entries.h"
 #include "ports/serial_devices.h"
 
@@ -87,6 +88,7 @@ private:
     std::filesystem::path procRoot_ = "/proc";
     std::vector<quillmark::ports::SerialDevice> devices_;
     bool devicesKnown_ = false;
+    quillmark::ports::DiagnosisContext context_; // of the last refresh
     std::array<Row, kPorts> rows_;
     EndpointPrompt prompt_;
     AppliedHandler applied_;

@@ -84,6 +84,9 @@ DeviceIdentity identityOf(const SerialDevice& device) {
 }
 
 bool hasTwin(const std::vector<SerialDevice>& devices, const SerialDevice& device) {
+    // Other devices have no such names: their socket tells them apart.
+    if (!device.isUsb())
+        return false;
     return std::any_of(devices.begin(), devices.end(), [&](const SerialDevice& other) {
         return other.node != device.node && other.vendorId == device.vendorId &&
                other.productId == device.productId && other.serialNumber == device.serialNumber;

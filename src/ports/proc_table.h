@@ -21,9 +21,9 @@ class ProcTable {
 public:
     explicit ProcTable(std::filesystem::path root = "/proc") : root_(std::move(root)) {}
 
-    // Reads every process's open paths once; holdersOf() then answers from
+    // Reads which processes hold any of `nodes` in one walk; holdersOf() then answers from
     // that reading instead of walking the tree again (copies share it).
-    void takeSnapshot();
+    void takeSnapshot(const std::vector<std::string>& nodes);
     // Processes with a descriptor open on `node` (an absolute, resolved path), by pid.
     // Descriptors of other users' processes are unreadable unless running as root: those
     // holders stay unseen.
@@ -36,8 +36,9 @@ private:
 
     [[nodiscard]] std::vector<int> pids() const;
     [[nodiscard]] std::string programOf(int pid) const;
-    // The paths that `pid` has open, each once.
-    [[nodiscard]] std::vector<std::string> devicesOpenBy(int pid) const;
+    // Which of `nodes` `pid` has open, each once.
+    [[nodiscard]] std::vector<std::string> nodesOpenBy(int pid,
+                                                       const std::vector<std::string>& nodes) const;
 
     std::filesystem::path root_;
     std::shared_ptr<const Holders> snapshot_;

@@ -144,15 +144,25 @@ void PortDialog::refresh() {
         devices_.clear();
         devicesKnown_ = false;
     }
-    // One walk of /proc serves every row.
-    context_ = {quillmark::ports::ProcTable(procRoot_), devices_, devicesKnown_, 0};
-    context_.proc.takeSnapshot();
+    std::vector<std::string> nodes;
     for (int n = 1; n <= kPorts; ++n) {
         Row& r = row(n);
         r.entry = quillmark::ports::readPortEntry(configDir_, n);
-        fillChoice(r, n);
-        showState(r, n);
+        std::error_code ec;
+        if (const auto node = std::filesystem::canonical(probedPath(r), ec); !ec)
+            nodes.push_back(node.string());
     }
+    // One walk of /proc serves every row.
+    context_ = {quillmark::ports::ProcTable(procRoot_), devices_, devicesKnown_, 0};
+    context_.proc.takeSnapshot(nodes);
+    for (int n = 1; n <= kPorts; ++n) {
+        fillChoice(row(n), n);
+        showState(row(n), n);
+    }
+}
+
+std::string PortDialog::probedPath(const Row& r) {
+    return r.entry.kind == PortEntry::Kind::Default ? r.entry.target : r.entry.path.string();
 }
 
 void PortDialog::fillChoice(Row& r, int n) {
@@ -196,9 +206,7 @@ void PortDialog::showState(Row& r, int n) {
     if (r.entry.kind == PortEntry::Kind::Network) {
         state = QStringLiteral("red: ") + target;
     } else {
-        const std::string path =
-            r.entry.kind == PortEntry::Kind::Default ? r.entry.target : r.entry.path.string();
-        const auto diagnosis = quillmark::ports::probePort(path, context_);
+        const auto diagnosis = quillmark::ports::probePort(probedPath(r), context_);
         state = q(quillmark::ports::stateText(diagnosis));
         advice = q(quillmark::ports::explain(diagnosis, portName(n).toStdString()));
         if (diagnosis.device && quillmark::ports::hasTwin(devices_, *diagnosis.device)) {

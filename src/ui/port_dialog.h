@@ -74,6 +74,8 @@ private:
     void fillChoice(Row& row, int n);
     void showChoiceInFull(QComboBox* box);
     void showState(Row& row, int n);
+    // The path whose device a row's state describes.
+    [[nodiscard]] static std::string probedPath(const Row& row);
     [[nodiscard]] bool differs(const Row& row) const;
     void write(int n, const Row& row);
     void setNetworkChoice(Row& row, const QString& url);

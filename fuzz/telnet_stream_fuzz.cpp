@@ -2,9 +2,12 @@
 // negotiation, subnegotiations and two-byte commands, fed to the client in pieces whose
 // sizes also come from the input. The data bytes that come out are exactly those that
 // went in; answers are whole three-byte negotiations; raw input never crashes the parser.
+// A server repeating a request gets no further answer, so no flood of requests makes the
+// client's outgoing negotiation grow.
 
 #include "remote/telnet_stream.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -64,6 +67,30 @@ ByteVector buildStream(Input& in, ByteVector& expected, std::size_t& negotiation
     return stream;
 }
 
+// Requests one by one: the same request twice in a row for an option is answered at most
+// once, whatever came before.
+void repeatedRequestsAreNotAnswered(Input& in) {
+    TelnetStream client;
+    (void)client.greeting();
+    std::array<std::uint8_t, 512> last{}; // per option and side: the server's last verb
+    ByteVector out, replies;
+    for (int i = 0; i < 256 && !in.empty(); ++i) {
+        const auto verb = static_cast<std::uint8_t>(telnet::WILL + in.next() % 4);
+        const std::uint8_t option = in.next() % 8 == 0 ? telnet::COM_PORT_OPTION : in.next() % 8;
+        const std::size_t side = (verb >= telnet::DO ? 256U : 0U) + option;
+        const int repeats = 1 + in.next() % 4;
+        for (int r = 0; r < repeats; ++r) {
+            const std::size_t before = replies.size();
+            const ByteVector request{telnet::IAC, verb, option};
+            client.receive(request.data(), request.size(), out, replies);
+            check(replies.size() - before <= 3);
+            if (last.at(side) == verb)
+                check(replies.size() == before);
+            last.at(side) = verb;
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -93,5 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(replies.size() % 3 == 0 && replies.size() <= 3 * negotiations);
     for (std::size_t i = 0; i < replies.size(); i += 3)
         check(replies[i] == telnet::IAC && replies[i + 1] >= telnet::WILL);
+    Input again(data, size);
+    repeatedRequestsAreNotAnswered(again);
     return 0;
 }

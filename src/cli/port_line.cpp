@@ -1,9 +1,9 @@
 #include "port_line.h"
 
+#include "remote/endpoint.h"
 #include "serial/comport.h"
 #include "serial/encoder_line.h"
 
-#include <charconv>
 #include <sys/stat.h>
 
 namespace quillmark::cli {
@@ -48,13 +48,9 @@ std::optional<Byte> PortLine::readByte(std::chrono::milliseconds wait) {
 }
 
 bool looksLikePort(const std::string& operand) {
-    if (operand.size() > 3 && operand.starts_with("COM") && operand[3] != '0') {
-        int n = 0;
-        const char* end = operand.data() + operand.size();
-        const auto [ptr, ec] = std::from_chars(operand.data() + 3, end, n);
-        if (ec == std::errc{} && ptr == end && n >= 1 && n <= 255)
-            return true;
-    }
+    // An endpoint with a mistake is still meant as a port: its open says what is wrong.
+    if (remote::comNumber(operand) || remote::hasEndpointScheme(operand))
+        return true;
     struct stat st {};
     return ::stat(operand.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include <set>
+#include <string_view>
 
 namespace quillmark::cli {
 
@@ -23,6 +24,26 @@ namespace {
 constexpr int kListedPorts = 8;
 
 using ports::PortState;
+
+// The length of the well-formed UTF-8 sequence `text` starts with; 0 when there is none.
+std::size_t utf8Length(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    const std::size_t length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                               : lead >= 0xE0                ? 3
+                               : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                             : 0;
+    if (length == 0 || text.size() < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80)
+            return 0;
+    const auto second = static_cast<unsigned char>(text[1]);
+    // Overlong forms, surrogates and values past U+10FFFF.
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
+        return 0;
+    return length;
+}
 
 std::string stateWord(PortState state) {
     switch (state) {
@@ -52,6 +73,37 @@ std::string kindWord(ports::PortEntry::Kind kind) {
         break;
     }
     return "other";
+}
+
+// Device strings and entry targets come from outside: a terminal shows their control
+// characters (C0, DEL, C1 and bytes that are no UTF-8) as \xNN, never acts on them.
+std::string terminalText(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    const auto escape = [&out](unsigned char b) {
+        out += {'\\', 'x', kHex[b >> 4], kHex[b & 0xF]};
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b == '\\') {
+            out += "\\\\";
+        } else if (b < 0x20 || b == 0x7F) {
+            escape(b);
+        } else if (b < 0x80) {
+            out += static_cast<char>(b);
+        } else {
+            const std::size_t length = utf8Length(text.substr(i));
+            const bool c1 =
+                length == 2 && b == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+            if (length == 0 || c1) {
+                escape(b);
+                continue;
+            }
+            out.append(text.substr(i, length));
+            i += length - 1;
+        }
+    }
+    return out;
 }
 
 struct Listing {
@@ -113,13 +165,13 @@ void printJson(const Listing& l, std::ostream& out) {
 
 void printText(const Listing& l, std::ostream& out) {
     for (const auto& p : l.ports)
-        out << p.name << '\t' << p.entry.target << '\t' << p.state << '\n';
+        out << p.name << '\t' << terminalText(p.entry.target) << '\t' << p.state << '\n';
     if (!l.devicesKnown) {
         out << "devices: unknown (udev cannot be reached)\n";
         return;
     }
     for (const auto& d : l.devices)
-        out << d.preferredName() << '\t' << d.label() << '\n';
+        out << terminalText(d.preferredName()) << '\t' << terminalText(d.label()) << '\n';
 }
 
 } // namespace

@@ -28,17 +28,19 @@ namespace {
                        [&](const ProcessInfo& p) { return p.program == program; });
 }
 
+// A udev rule without match keys would apply to every device: offered only with the USB ids.
 [[nodiscard]] std::string modemManagerAdvice(const Diagnosis& d) {
     std::string text = "ModemManager abre los adaptadores serie nuevos para ver si son módems. "
                        "Si no usa módems, desactívelo:\n"
                        "    sudo systemctl stop ModemManager\n"
-                       "    sudo systemctl mask ModemManager\n"
-                       "o haga que no toque este adaptador con una regla de udev, por ejemplo en "
-                       "/etc/udev/rules.d/99-quillmark.rules:\n    ";
-    if (d.device && d.device->isUsb())
-        text += "ATTRS{idVendor}==\"" + d.device->vendorId + "\", ATTRS{idProduct}==\"" +
-                d.device->productId + "\", ";
-    return text + "ENV{ID_MM_DEVICE_IGNORE}=\"1\"";
+                       "    sudo systemctl mask ModemManager";
+    if (!d.device || !d.device->isUsb() || d.device->productId.empty())
+        return text;
+    return text +
+           "\no haga que no toque este adaptador con una regla de udev, por ejemplo en "
+           "/etc/udev/rules.d/99-quillmark.rules:\n    ATTRS{idVendor}==\"" +
+           d.device->vendorId + "\", ATTRS{idProduct}==\"" + d.device->productId +
+           "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"";
 }
 
 [[nodiscard]] std::string brlttyAdvice() {

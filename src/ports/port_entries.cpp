@@ -1,12 +1,9 @@
 #include "ports/port_entries.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,55 +12,6 @@ namespace quillmark::ports {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::size_t kMaxHostName = 253;
-constexpr std::size_t kMaxLabel = 63;
-constexpr std::size_t kMaxEntryLine = 1024;
-
-[[nodiscard]] std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-[[nodiscard]] bool isAddress(int family, const std::string& text) {
-    unsigned char buffer[sizeof(in6_addr)];
-    return ::inet_pton(family, text.c_str(), buffer) == 1;
-}
-
-[[nodiscard]] bool isHostName(std::string_view host) {
-    if (host.empty() || host.size() > kMaxHostName)
-        return false;
-    bool allNumeric = true;
-    std::size_t labelStart = 0;
-    for (std::size_t i = 0; i <= host.size(); ++i) {
-        if (i == host.size() || host[i] == '.') {
-            const auto label = host.substr(labelStart, i - labelStart);
-            if (label.empty() || label.size() > kMaxLabel || label.front() == '-' ||
-                label.back() == '-')
-                return false;
-            labelStart = i + 1;
-            continue;
-        }
-        const char c = host[i];
-        const bool digit = c >= '0' && c <= '9';
-        allNumeric = allNumeric && digit;
-        if (!digit && !(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && c != '-')
-            return false;
-    }
-    // Digits and dots only is meant as an IPv4 address, and that was not one.
-    return !allNumeric;
-}
-
-[[nodiscard]] std::optional<int> portNumber(std::string_view text) {
-    int port = 0;
-    const auto* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, port);
-    if (text.empty() || error != std::errc() || stop != end || port < 1 || port > 65535)
-        return std::nullopt;
-    return port;
-}
 
 [[noreturn]] void fail(int code, const fs::path& path) {
     throw PortEntryError(code,
@@ -112,14 +60,12 @@ void writeAll(int fd, const std::string& text, const fs::path& temporary, const 
     }
 }
 
+// What a port opens: a file naming an endpoint, else the file as it is.
 [[nodiscard]] PortEntry fileEntry(PortEntry entry) {
-    std::ifstream file(entry.path);
-    std::string line(kMaxEntryLine, '\0');
-    file.getline(line.data(), static_cast<std::streamsize>(line.size()));
-    line.resize(std::strlen(line.c_str()));
-    if (const auto endpoint = parseEndpoint(line)) {
+    const auto content = remote::readEntry(entry.path);
+    if (content.kind == remote::EntryContent::Kind::Endpoint) {
         entry.kind = PortEntry::Kind::Network;
-        entry.target = endpoint->url();
+        entry.target = content.endpoint->text();
     } else {
         entry.kind = PortEntry::Kind::Other;
         entry.target = entry.path.string();
@@ -128,59 +74,6 @@ void writeAll(int fd, const std::string& text, const fs::path& temporary, const 
 }
 
 } // namespace
-
-std::string Endpoint::url() const {
-    const bool v6 = host.find(':') != std::string::npos;
-    return scheme + "://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
-}
-
-std::optional<Endpoint> parseEndpoint(std::string_view text) {
-    text = trimmed(text);
-    Endpoint endpoint;
-    for (const std::string_view scheme : {"tcp", "rfc2217"}) {
-        const std::string prefix = std::string(scheme) + "://";
-        if (text.substr(0, prefix.size()) == prefix) {
-            endpoint.scheme = scheme;
-            text.remove_prefix(prefix.size());
-        }
-    }
-    if (endpoint.scheme.empty())
-        return std::nullopt;
-    const auto colon = text.rfind(':');
-    if (colon == std::string_view::npos)
-        return std::nullopt;
-    const auto port = portNumber(text.substr(colon + 1));
-    std::string host(text.substr(0, colon));
-    if (!port || host.empty())
-        return std::nullopt;
-    if (host.front() == '[') {
-        if (host.size() < 3 || host.back() != ']')
-            return std::nullopt;
-        host = host.substr(1, host.size() - 2);
-        if (!isAddress(AF_INET6, host))
-            return std::nullopt;
-    } else if (!isAddress(AF_INET, host) && !isHostName(host)) {
-        return std::nullopt;
-    }
-    endpoint.host = std::move(host);
-    endpoint.port = *port;
-    return endpoint;
-}
-
-std::optional<int> comNumber(std::string_view name) {
-    if (name.substr(0, 3) != "COM" || name.size() < 4 || name[3] == '0')
-        return std::nullopt;
-    int n = 0;
-    const auto* end = name.data() + name.size();
-    const auto [stop, error] = std::from_chars(name.data() + 3, end, n);
-    if (error != std::errc() || stop != end || n < 1 || n > 255)
-        return std::nullopt;
-    return n;
-}
-
-std::string defaultDevice(int n) {
-    return "/dev/ttyS" + std::to_string(n - 1);
-}
 
 PortEntry readPortEntry(const fs::path& configDir, int n) {
     PortEntry entry;
@@ -233,7 +126,7 @@ void setNetworkPort(const fs::path& configDir, int n, const Endpoint& endpoint) 
     if (fd < 0)
         fail(errno, entry);
     const fs::path temporary = pattern;
-    writeAll(fd, endpoint.url() + "\n", temporary, entry);
+    writeAll(fd, endpoint.text() + "\n", temporary, entry);
     int code = ::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0 ? errno : 0;
     if (::close(fd) != 0 && code == 0)
         code = errno;

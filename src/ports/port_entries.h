@@ -6,6 +6,8 @@
 // /dev/ttyS<n-1>. Changes are atomic: a temporary entry is renamed over the old one, so a
 // port never sees a half-written entry.
 
+#include "remote/endpoint.h"
+
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -26,21 +28,10 @@ struct PortEntry {
     std::string target;         // the device (link target as written, or the default) or URL
 };
 
-struct Endpoint {
-    std::string scheme; // "tcp" or "rfc2217"
-    std::string host;   // name, IPv4, or IPv6 without brackets
-    int port = 0;
-    [[nodiscard]] std::string url() const; // brackets around an IPv6 host
-};
-
-// Accepts tcp:// and rfc2217:// with a host name, IPv4 address or [IPv6] address and a port
-// 1..65535; nothing before or after. Leading and trailing blanks are ignored.
-[[nodiscard]] std::optional<Endpoint> parseEndpoint(std::string_view text);
-
-// "COMn" -> n for n in 1..255.
-[[nodiscard]] std::optional<int> comNumber(std::string_view name);
-
-[[nodiscard]] std::string defaultDevice(int n); // "/dev/ttyS<n-1>"
+using remote::comNumber;
+using remote::defaultDevice;
+using remote::Endpoint;
+using remote::parseEndpoint;
 
 class PortEntryError : public std::runtime_error {
 public:

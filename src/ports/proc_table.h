@@ -4,6 +4,8 @@
 // tests can hand in a tree of their own.
 
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,9 @@ class ProcTable {
 public:
     explicit ProcTable(std::filesystem::path root = "/proc") : root_(std::move(root)) {}
 
+    // Reads which processes hold any of `nodes` in one walk; holdersOf() then answers from
+    // that reading instead of walking the tree again (copies share it).
+    void takeSnapshot(const std::vector<std::string>& nodes);
     // Processes with a descriptor open on `node` (an absolute, resolved path), by pid.
     // Descriptors of other users' processes are unreadable unless running as root: those
     // holders stay unseen.
@@ -27,10 +32,16 @@ public:
     [[nodiscard]] std::vector<ProcessInfo> running(const std::vector<std::string>& programs) const;
 
 private:
+    using Holders = std::map<std::string, std::vector<ProcessInfo>>;
+
     [[nodiscard]] std::vector<int> pids() const;
     [[nodiscard]] std::string programOf(int pid) const;
+    // Which of `nodes` `pid` has open, each once.
+    [[nodiscard]] std::vector<std::string> nodesOpenBy(int pid,
+                                                       const std::vector<std::string>& nodes) const;
 
     std::filesystem::path root_;
+    std::shared_ptr<const Holders> snapshot_;
 };
 
 } // namespace quillmark::ports

@@ -79,6 +79,20 @@ std::string SerialDevice::label() const {
     return text.empty() ? driver : text;
 }
 
+DeviceIdentity identityOf(const SerialDevice& device) {
+    return {device.vendorId, device.productId, device.serialNumber, device.physicalPath};
+}
+
+bool hasTwin(const std::vector<SerialDevice>& devices, const SerialDevice& device) {
+    // Other devices have no such names: their socket tells them apart.
+    if (!device.isUsb())
+        return false;
+    return std::any_of(devices.begin(), devices.end(), [&](const SerialDevice& other) {
+        return other.node != device.node && other.vendorId == device.vendorId &&
+               other.productId == device.productId && other.serialNumber == device.serialNumber;
+    });
+}
+
 bool isStableName(const std::string& path) {
     return startsWith(path, kById) || startsWith(path, kByPath);
 }
@@ -103,6 +117,7 @@ SerialDevice toSerialDevice(const TtyRecord& record) {
     device.node = record.devnode;
     device.stableName = stableNameOf(record.links);
     device.driver = record.parentDriver;
+    device.physicalPath = property(record, "ID_PATH");
     if (property(record, "ID_BUS") == "usb") {
         device.vendor = usbName(record, "ID_VENDOR");
         device.model = usbName(record, "ID_MODEL");

@@ -29,6 +29,7 @@ struct SerialDevice {
     std::string vendorId;     // "0403" (USB only)
     std::string productId;    // "6001" (USB only)
     std::string driver;       // "ftdi_sio", "cdc_acm", "serial8250", ...
+    std::string physicalPath; // udev's ID_PATH: the socket it is plugged into
 
     // The name to link a port to: the stable name when there is one, else the node.
     [[nodiscard]] const std::string& preferredName() const {
@@ -71,6 +72,19 @@ public:
 // Null when none does.
 [[nodiscard]] const SerialDevice* findDevice(const std::vector<SerialDevice>& devices,
                                              const std::string& path);
+
+// Who a device is, as far as udev can tell: the same adapter in the same socket has the same
+// identity after a re-plug, whatever node it gets.
+struct DeviceIdentity {
+    std::string vendorId, productId, serialNumber, physicalPath;
+    bool operator==(const DeviceIdentity&) const = default;
+    // Nothing to tell this device from another by.
+    [[nodiscard]] bool empty() const { return serialNumber.empty() && physicalPath.empty(); }
+};
+[[nodiscard]] DeviceIdentity identityOf(const SerialDevice& device);
+// Another listed adapter has the same vendor, product and serial number: names like
+// /dev/serial/by-id cannot tell them apart.
+[[nodiscard]] bool hasTwin(const std::vector<SerialDevice>& devices, const SerialDevice& device);
 
 // The stable name among a device's links: /dev/serial/by-id first, then by-path.
 [[nodiscard]] std::string stableNameOf(const std::vector<std::string>& links);

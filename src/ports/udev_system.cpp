@@ -33,10 +33,17 @@ template <typename T> using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 }
 
 // The properties discovery reads; the rest of udev's database is not needed.
-constexpr const char* kProperties[] = {
-    "ID_BUS",       "ID_VENDOR",    "ID_VENDOR_ENC",          "ID_VENDOR_FROM_DATABASE",
-    "ID_MODEL",     "ID_MODEL_ENC", "ID_MODEL_FROM_DATABASE", "ID_SERIAL_SHORT",
-    "ID_VENDOR_ID", "ID_MODEL_ID"};
+constexpr const char* kProperties[] = {"ID_BUS",
+                                       "ID_VENDOR",
+                                       "ID_VENDOR_ENC",
+                                       "ID_VENDOR_FROM_DATABASE",
+                                       "ID_MODEL",
+                                       "ID_MODEL_ENC",
+                                       "ID_MODEL_FROM_DATABASE",
+                                       "ID_SERIAL_SHORT",
+                                       "ID_VENDOR_ID",
+                                       "ID_MODEL_ID",
+                                       "ID_PATH"};
 
 [[nodiscard]] TtyRecord recordOf(udev_device* device) {
     TtyRecord record;

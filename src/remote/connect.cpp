@@ -1,9 +1,10 @@
 #include "remote/connect.h"
 
+#include <array>
+#include <atomic>
 #include <cerrno>
-#include <condition_variable>
+#include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,35 +32,70 @@ struct AddressList {
     }
 };
 
+[[nodiscard]] int remainingMs(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Waits until `fd` has `events`, the deadline passed (ETIMEDOUT) or the attempt was
+// cancelled (ECANCELED); 0 when ready.
+[[nodiscard]] int waitFor(int fd, short events, Clock::time_point deadline,
+                          const Cancellation* cancellation) {
+    std::array<pollfd, 2> entries{{{fd, events, 0}, {-1, POLLIN, 0}}};
+    if (cancellation != nullptr)
+        entries[1].fd = cancellation->descriptor();
+    for (;;) {
+        const int rc = ::poll(entries.data(), entries.size(), remainingMs(deadline));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0)
+            return errno;
+        if (cancellation != nullptr && cancellation->cancelled())
+            return ECANCELED;
+        return rc == 0 ? ETIMEDOUT : 0;
+    }
+}
+
 // getaddrinfo may wait on a DNS server for long: it runs on a thread of its own that is
-// left to finish alone when the time runs out.
+// left to finish alone when the time runs out or the attempt is cancelled.
 struct Resolution {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
+    Resolution() : done(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Resolution() {
+        if (done >= 0)
+            ::close(done);
+    }
+    Resolution(const Resolution&) = delete;
+    Resolution& operator=(const Resolution&) = delete;
+    int done;
+    std::atomic<bool> finished{false}; // orders `result` for the waiting thread
     AddressList result;
 };
 
-[[nodiscard]] std::shared_ptr<Resolution> resolve(const Endpoint& e, Clock::time_point deadline) {
+[[nodiscard]] std::shared_ptr<Resolution> resolve(const Endpoint& e, Clock::time_point deadline,
+                                                  const Cancellation* cancellation, int& code) {
     auto r = std::make_shared<Resolution>();
-    std::thread([r, host = e.host, port = std::to_string(e.port)] {
+    if (r->done < 0) {
+        code = errno;
+        return nullptr;
+    }
+    std::thread([r, host = e.host, port = std::to_string(e.port), numeric = e.numeric()] {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
+        // An address is read as written, never in the resolver's legacy forms.
+        hints.ai_flags = numeric ? AI_NUMERICHOST : 0;
         addrinfo* list = nullptr;
-        const int status = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-        const int savedErrno = errno;
-        const std::lock_guard lock(r->mutex);
+        r->result.status = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+        r->result.savedErrno = errno;
         r->result.list = list;
-        r->result.status = status;
-        r->result.savedErrno = savedErrno;
-        r->finished = true;
-        r->done.notify_all();
+        r->finished.store(true, std::memory_order_release);
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(r->done, &one, sizeof one);
     }).detach();
-    std::unique_lock lock(r->mutex);
-    if (!r->done.wait_until(lock, deadline, [&] { return r->finished; }))
-        return nullptr;
-    return r;
+    code = waitFor(r->done, POLLIN, deadline, cancellation);
+    if (code == 0 && !r->finished.load(std::memory_order_acquire))
+        code = EIO;
+    return code == 0 ? r : nullptr;
 }
 
 void tuneSocket(int fd) {
@@ -74,41 +111,50 @@ void tuneSocket(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
 }
 
-[[nodiscard]] int remainingMs(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 // 0 when connected, else errno.
-[[nodiscard]] int connectOne(int fd, const addrinfo& a, Clock::time_point deadline) {
+[[nodiscard]] int connectOne(int fd, const addrinfo& a, Clock::time_point deadline,
+                             const Cancellation* cancellation) {
     if (::connect(fd, a.ai_addr, a.ai_addrlen) == 0)
         return 0;
     if (errno != EINPROGRESS && errno != EINTR)
         return errno;
-    pollfd entry{fd, POLLOUT, 0};
-    for (;;) {
-        const int rc = ::poll(&entry, 1, remainingMs(deadline));
-        if (rc < 0 && errno == EINTR)
-            continue;
-        if (rc < 0)
-            return errno;
-        if (rc == 0)
-            return ETIMEDOUT;
-        int error = 0;
-        socklen_t size = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) < 0)
-            return errno;
-        return error;
-    }
+    if (const int code = waitFor(fd, POLLOUT, deadline, cancellation); code != 0)
+        return code;
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) < 0)
+        return errno;
+    return error;
 }
 
 } // namespace
 
-ConnectResult connectTo(const Endpoint& endpoint, std::chrono::milliseconds timeout) {
+Cancellation::Cancellation() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+Cancellation::~Cancellation() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void Cancellation::cancel() {
+    cancelled_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+}
+
+void Cancellation::reset() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(fd_, &count, sizeof count);
+    cancelled_ = false;
+}
+
+ConnectResult connectTo(const Endpoint& endpoint, std::chrono::milliseconds timeout,
+                        const Cancellation* cancellation) {
     const auto deadline = Clock::now() + timeout;
-    const auto resolution = resolve(endpoint, deadline);
+    int waitCode = 0;
+    const auto resolution = resolve(endpoint, deadline, cancellation, waitCode);
     if (!resolution)
-        return {-1, ETIMEDOUT, {}};
+        return {-1, waitCode, {}};
     const AddressList& addresses = resolution->result;
     if (addresses.status == EAI_SYSTEM)
         return {-1, addresses.savedErrno != 0 ? addresses.savedErrno : EIO, {}};
@@ -123,11 +169,11 @@ ConnectResult connectTo(const Endpoint& endpoint, std::chrono::milliseconds time
             continue;
         }
         tuneSocket(fd);
-        lastError = connectOne(fd, *a, deadline);
+        lastError = connectOne(fd, *a, deadline, cancellation);
         if (lastError == 0)
             return {fd, 0, {}};
         ::close(fd);
-        if (lastError == ETIMEDOUT)
+        if (lastError == ETIMEDOUT || lastError == ECANCELED)
             break;
     }
     return {-1, lastError, {}};

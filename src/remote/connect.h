@@ -5,17 +5,37 @@
 
 #include "remote/endpoint.h"
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
 namespace quillmark::remote {
 
+// Lets another thread end a connection attempt early: waits watch its descriptor.
+class Cancellation {
+public:
+    Cancellation();
+    ~Cancellation();
+    Cancellation(const Cancellation&) = delete;
+    Cancellation& operator=(const Cancellation&) = delete;
+
+    void cancel();
+    void reset();
+    [[nodiscard]] bool cancelled() const { return cancelled_.load(); }
+    [[nodiscard]] int descriptor() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    std::atomic<bool> cancelled_{false};
+};
+
 struct ConnectResult {
     int fd = -1;        // non-blocking, close-on-exec; -1 on failure
-    int code = 0;       // errno of the failure (ETIMEDOUT when the time ran out)
+    int code = 0;       // errno of the failure (ETIMEDOUT when the time ran out, ECANCELED)
     std::string reason; // the resolver's text when the name did not resolve
 };
 
-[[nodiscard]] ConnectResult connectTo(const Endpoint& endpoint, std::chrono::milliseconds timeout);
+[[nodiscard]] ConnectResult connectTo(const Endpoint& endpoint, std::chrono::milliseconds timeout,
+                                      const Cancellation* cancellation = nullptr);
 
 } // namespace quillmark::remote

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cerrno>
+#include <utility>
 
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -23,6 +24,8 @@ using Clock = std::chrono::steady_clock;
 // these the socket is left unread or the writer waits.
 constexpr std::size_t kInputLimit = 4096;
 constexpr std::size_t kOutputLimit = 16384;
+// Negotiation answers a server never reads: past this the connection is a protocol error.
+constexpr std::size_t kNegotiationLimit = 65536;
 
 void closeFd(int& fd) {
     if (fd >= 0)
@@ -47,7 +50,7 @@ LinkFailure RemoteLink::open(const Endpoint& endpoint, LinkTiming timing) {
     close();
     timing_ = timing;
     telnet_ = endpoint.mode == Endpoint::Mode::Rfc2217;
-    const ConnectResult connected = connectTo(endpoint, timing.connect);
+    const ConnectResult connected = connectTo(endpoint, timing.connect, &cancellation_);
     if (connected.fd < 0)
         return {connected.code, connected.reason};
     socket_ = connected.fd;
@@ -81,7 +84,7 @@ LinkFailure RemoteLink::open(const Endpoint& endpoint, LinkTiming timing) {
         const bool alive = waitState(Clock::now() + timing.negotiation, 0);
         if (!alive) {
             close();
-            return {ECONNRESET, {}};
+            return {cancellation_.cancelled() ? ECANCELED : ECONNRESET, {}};
         }
     }
     return {};
@@ -100,11 +103,23 @@ void RemoteLink::close() {
     closeFd(stop_);
     inPending_.clear();
     outPending_.clear();
+    outStart_ = 0;
     broken_ = false;
+    answersAwaited_ = false;
     comPort_ = TelnetStream::ComPortState::Pending;
     answered_ = 0;
     modem_.reset();
     dropped_ = false;
+}
+
+void RemoteLink::cancel() {
+    cancellation_.cancel();
+    const std::lock_guard lock(stateMutex_);
+    stateChanged_.notify_all();
+}
+
+void RemoteLink::resetCancel() {
+    cancellation_.reset();
 }
 
 void RemoteLink::run() {
@@ -144,8 +159,8 @@ bool RemoteLink::pumpInput() {
         } else {
             replies_.clear();
             stream_.receive(buffer.data(), count, inPending_, replies_);
-            if (!replies_.empty())
-                sendCommands(replies_);
+            if (!replies_.empty() && !sendCommands(replies_))
+                return false;
             const std::lock_guard state(stateMutex_);
             comPort_ = stream_.comPortState();
             answered_ |= stream_.takeAnswers();
@@ -167,29 +182,49 @@ void RemoteLink::moveInputToPipe() {
 
 void RemoteLink::flushOutput() {
     const std::lock_guard lock(outMutex_);
-    while (!outPending_.empty() && !broken_) {
-        const ssize_t n =
-            ::send(socket_, outPending_.data(), outPending_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    while (pendingLocked() > 0 && !broken_) {
+        const ssize_t n = ::send(socket_, outPending_.data() + outStart_, pendingLocked(),
+                                 MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
         if (n < 0) {
             broken_ = true;
-            outPending_.clear();
             break;
         }
-        outPending_.erase(outPending_.begin(), outPending_.begin() + n);
+        outStart_ += static_cast<std::size_t>(n);
+    }
+    // Sent bytes leave the front once they are many or all: not on every partial send.
+    if (broken_ || outStart_ == outPending_.size()) {
+        outPending_.clear();
+        outStart_ = 0;
+    } else if (outStart_ >= kOutputLimit) {
+        outPending_.erase(outPending_.begin(),
+                          outPending_.begin() + static_cast<std::ptrdiff_t>(outStart_));
+        outStart_ = 0;
     }
     outRoom_.notify_all();
 }
 
-void RemoteLink::sendCommands(const ByteVector& bytes) {
+bool RemoteLink::sendCommands(const ByteVector& bytes) {
     {
         const std::lock_guard lock(outMutex_);
+        if (broken_)
+            return false;
+        if (pendingLocked() + bytes.size() > kNegotiationLimit) {
+            broken_ = true;
+            outPending_.clear();
+            outStart_ = 0;
+            // The relay sees the hang-up and ends the connection.
+            ::shutdown(socket_, SHUT_RDWR);
+            outRoom_.notify_all();
+            return false;
+        }
         outPending_.insert(outPending_.end(), bytes.begin(), bytes.end());
     }
     flushOutput();
+    return true;
 }
 
 void RemoteLink::dropped() {
@@ -217,7 +252,7 @@ std::size_t RemoteLink::write(const void* data, std::size_t length, int& code) {
             code = EIO;
             return 0;
         }
-        if (outPending_.size() >= kOutputLimit)
+        if (pendingLocked() >= kOutputLimit)
             return 0;
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         if (telnet_)
@@ -232,14 +267,14 @@ std::size_t RemoteLink::write(const void* data, std::size_t length, int& code) {
 bool RemoteLink::waitWritable(std::optional<Clock::time_point> deadline, int& code) {
     code = 0;
     std::unique_lock lock(outMutex_);
-    const auto ready = [this] { return broken_ || outPending_.size() < kOutputLimit; };
+    const auto ready = [this] { return broken_ || pendingLocked() < kOutputLimit; };
     if (deadline)
         outRoom_.wait_until(lock, *deadline, ready);
     else
         outRoom_.wait(lock, ready);
     if (broken_)
         code = EIO;
-    return !broken_ && outPending_.size() < kOutputLimit;
+    return !broken_ && pendingLocked() < kOutputLimit;
 }
 
 int RemoteLink::purge(bool input, bool output, bool server) {
@@ -256,13 +291,7 @@ int RemoteLink::purge(bool input, bool output, bool server) {
     const std::uint8_t which = static_cast<std::uint8_t>((input ? 1 : 0) | (output ? 2 : 0));
     ByteVector command;
     TelnetStream::comPortCommand(comport::PURGE_DATA, {which}, command);
-    int code = 0;
-    sendCommands(command);
-    {
-        const std::lock_guard lock(outMutex_);
-        code = broken_ ? EIO : 0;
-    }
-    return code;
+    return sendCommands(command) ? 0 : EIO;
 }
 
 int RemoteLink::apply(const RemoteSettings& s) {
@@ -290,14 +319,23 @@ int RemoteLink::apply(const RemoteSettings& s) {
         add(comport::SET_CONTROL, {control});
     if (wanted == 0)
         return 0;
+    bool wait = false;
     {
         const std::lock_guard lock(stateMutex_);
         answered_ &= ~wanted;
+        wait = !std::exchange(answersAwaited_, true);
     }
-    sendCommands(commands);
-    if (!waitState(Clock::now() + timing_.answers, wanted))
+    if (!sendCommands(commands))
         return EIO;
+    // A server that acknowledged, or did not, the first time does the same later.
+    if (wait && !waitState(Clock::now() + timing_.answers, wanted))
+        return cancellation_.cancelled() ? ECANCELED : EIO;
     return 0;
+}
+
+bool RemoteLink::applyWaits() const {
+    const std::lock_guard lock(stateMutex_);
+    return telnet_ && !answersAwaited_ && comPort_ == TelnetStream::ComPortState::Agreed;
 }
 
 // Waits for the option's outcome (answersWanted 0) or for every wanted answer; false only
@@ -305,13 +343,13 @@ int RemoteLink::apply(const RemoteSettings& s) {
 bool RemoteLink::waitState(Clock::time_point deadline, std::uint32_t answersWanted) {
     std::unique_lock lock(stateMutex_);
     stateChanged_.wait_until(lock, deadline, [&] {
-        if (dropped_)
+        if (dropped_ || cancellation_.cancelled())
             return true;
         if (answersWanted == 0)
             return comPort_ != TelnetStream::ComPortState::Pending;
         return (answered_ & answersWanted) == answersWanted;
     });
-    return !dropped_;
+    return !dropped_ && !cancellation_.cancelled();
 }
 
 std::optional<std::uint8_t> RemoteLink::modemState() const {
@@ -324,12 +362,12 @@ bool RemoteLink::comPortAgreed() const {
     return comPort_ == TelnetStream::ComPortState::Agreed;
 }
 
-int RemoteLink::outputQueued() const {
+std::size_t RemoteLink::outputQueued() const {
     int queued = 0;
-    if (socket_ < 0 || ::ioctl(socket_, SIOCOUTQ, &queued) < 0)
+    if (socket_ < 0 || ::ioctl(socket_, SIOCOUTQ, &queued) < 0 || queued < 0)
         queued = 0;
     const std::lock_guard lock(outMutex_);
-    return queued + static_cast<int>(outPending_.size());
+    return static_cast<std::size_t>(queued) + pendingLocked();
 }
 
 } // namespace quillmark::remote

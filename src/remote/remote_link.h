@@ -5,6 +5,7 @@
 // to a pipe. The pipe's read end sees an edge exactly when data arrived and a hang-up when
 // the connection dropped, so the port's event wait and reads work on it unchanged.
 
+#include "remote/connect.h"
 #include "remote/endpoint.h"
 #include "remote/telnet_stream.h"
 
@@ -50,6 +51,10 @@ public:
 
     [[nodiscard]] LinkFailure open(const Endpoint& endpoint, LinkTiming timing = {});
     void close();
+    // From any thread: an open or a wait for the server in progress ends soon with
+    // ECANCELED. Holds until resetCancel().
+    void cancel();
+    void resetCancel();
     [[nodiscard]] bool isOpen() const { return dataRead_ >= 0; }
 
     // Data bytes only; reads 0 bytes at end of file once the connection has dropped.
@@ -63,20 +68,25 @@ public:
                                     int& code);
     // Empties the local input queue; with `server`, also the server's buffers (PURGE-DATA).
     [[nodiscard]] int purge(bool input, bool output, bool server);
-    // Sends the settings and waits a bounded time for the server's answers; a server that
-    // does not answer is no failure. Nothing is sent over raw TCP.
+    // Sends the settings; the first time on a connection, also waits a bounded time for the
+    // server's answers (a server that does not answer is no failure). Nothing is sent over
+    // raw TCP.
     [[nodiscard]] int apply(const RemoteSettings& settings);
+    // True while apply() would wait for the server.
+    [[nodiscard]] bool applyWaits() const;
 
     [[nodiscard]] std::optional<std::uint8_t> modemState() const;
     [[nodiscard]] bool comPortAgreed() const;
-    [[nodiscard]] int outputQueued() const;
+    [[nodiscard]] std::size_t outputQueued() const;
 
 private:
     void run();
     [[nodiscard]] bool pumpInput();
     void moveInputToPipe();
     void flushOutput();
-    void sendCommands(const ByteVector& bytes);
+    // False, with the connection dropped, when the server let too much pile up unread.
+    [[nodiscard]] bool sendCommands(const ByteVector& bytes);
+    [[nodiscard]] std::size_t pendingLocked() const { return outPending_.size() - outStart_; }
     void dropped();
     [[nodiscard]] bool waitState(std::chrono::steady_clock::time_point deadline,
                                  std::uint32_t answersWanted);
@@ -98,6 +108,7 @@ private:
     mutable std::mutex outMutex_;
     std::condition_variable outRoom_;
     ByteVector outPending_;
+    std::size_t outStart_ = 0; // bytes of outPending_ already sent
     bool broken_ = false;
 
     mutable std::mutex stateMutex_;
@@ -106,6 +117,8 @@ private:
     std::uint32_t answered_ = 0;
     std::optional<std::uint8_t> modem_;
     bool dropped_ = false;
+    bool answersAwaited_ = false; // apply() has waited on this connection
+    Cancellation cancellation_;
 };
 
 } // namespace quillmark::remote

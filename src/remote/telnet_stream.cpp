@@ -112,39 +112,38 @@ void TelnetStream::negotiate(std::uint8_t verb, std::uint8_t option, ByteVector&
     }
 }
 
-// Answers only requests that change an option's state, so that no negotiation loops.
-void TelnetStream::local(std::uint8_t option, bool enable, ByteVector& replies) {
-    Option& o = local_.at(option);
+// Answers only requests that change an option's state, and refuses an option once until
+// the server switches it off again, so that no negotiation loops (RFC 1143).
+void TelnetStream::answer(Option& o, bool enable, std::uint8_t yes, std::uint8_t no,
+                          std::uint8_t option, ByteVector& replies) {
     const bool wasRequested = o.requested;
     o.requested = false;
     if (enable && o.wanted && !o.enabled) {
         o.enabled = true;
         if (!wasRequested)
-            send(replies, WILL, option);
+            send(replies, yes, option);
     } else if (enable && !o.wanted) {
-        send(replies, WONT, option);
-    } else if (!enable && o.enabled) {
-        o.enabled = false;
-        send(replies, WONT, option);
+        if (!o.refused)
+            send(replies, no, option);
+        o.refused = true;
+    } else if (!enable) {
+        o.refused = false;
+        if (o.enabled) {
+            o.enabled = false;
+            send(replies, no, option);
+        }
     }
+}
+
+void TelnetStream::local(std::uint8_t option, bool enable, ByteVector& replies) {
+    Option& o = local_.at(option);
+    answer(o, enable, WILL, WONT, option, replies);
     if (option == COM_PORT_OPTION)
         comPortState_ = o.enabled ? ComPortState::Agreed : ComPortState::Refused;
 }
 
 void TelnetStream::remote(std::uint8_t option, bool enable, ByteVector& replies) {
-    Option& o = remote_.at(option);
-    const bool wasRequested = o.requested;
-    o.requested = false;
-    if (enable && o.wanted && !o.enabled) {
-        o.enabled = true;
-        if (!wasRequested)
-            send(replies, DO, option);
-    } else if (enable && !o.wanted) {
-        send(replies, DONT, option);
-    } else if (!enable && o.enabled) {
-        o.enabled = false;
-        send(replies, DONT, option);
-    }
+    answer(remote_.at(option), enable, DO, DONT, option, replies);
 }
 
 void TelnetStream::finishSubnegotiation() {

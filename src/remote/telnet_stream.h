@@ -58,12 +58,15 @@ private:
         bool wanted = false;
         bool enabled = false;
         bool requested = false;
+        bool refused = false; // refused since the server last switched it off
     };
 
     void command(std::uint8_t byte, ByteVector& data);
     void negotiate(std::uint8_t verb, std::uint8_t option, ByteVector& replies);
     void local(std::uint8_t option, bool enable, ByteVector& replies);
     void remote(std::uint8_t option, bool enable, ByteVector& replies);
+    static void answer(Option& o, bool enable, std::uint8_t yes, std::uint8_t no,
+                       std::uint8_t option, ByteVector& replies);
     void finishSubnegotiation();
 
     State state_ = State::Data;

@@ -2,8 +2,11 @@
 
 #include "remote/endpoint.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <optional>
+#include <utility>
 
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -69,7 +72,35 @@ namespace {
     return r;
 }
 
+[[nodiscard]] NetworkWaiter& installedWaiter() {
+    static NetworkWaiter waiter;
+    return waiter;
+}
+
+// A port name that is an endpoint, or an entry file naming one.
+[[nodiscard]] remote::EntryContent endpointOf(const std::string& path) {
+    if (remote::hasEndpointScheme(path)) {
+        auto parsed = remote::parseEndpointText(path);
+        if (!parsed.endpoint)
+            return {remote::EntryContent::Kind::Invalid, std::nullopt, std::move(parsed.problem)};
+        return {remote::EntryContent::Kind::Endpoint, std::move(parsed.endpoint), {}};
+    }
+    auto entry = remote::readEntry(path);
+    if (entry.kind == remote::EntryContent::Kind::Endpoint ||
+        entry.kind == remote::EntryContent::Kind::Invalid)
+        return entry;
+    return {remote::EntryContent::Kind::Invalid, std::nullopt,
+            path + ": la primera línea debe ser tcp://HOST:PUERTO o rfc2217://HOST:PUERTO"};
+}
+
 } // namespace
+
+ScopedNetworkWaiter::ScopedNetworkWaiter(NetworkWaiter waiter)
+    : previous_(std::exchange(installedWaiter(), std::move(waiter))) {}
+
+ScopedNetworkWaiter::~ScopedNetworkWaiter() {
+    installedWaiter() = std::move(previous_);
+}
 
 std::string connectFailureText(const std::string& address, int code, const std::string& reason) {
     return "No se puede conectar con " + address + ": " +
@@ -80,13 +111,32 @@ NetworkPort::~NetworkPort() {
     NetworkPort::close();
 }
 
+void NetworkPort::waitFor(const std::function<void()>& work) {
+    link_.resetCancel();
+    const NetworkWaiter& waiter = installedWaiter();
+    if (!waiter) {
+        work();
+        return;
+    }
+    waiter(address_, work, [this] { link_.cancel(); });
+}
+
+OsResult NetworkPort::lost(int code) const {
+    if (code == 0)
+        return {};
+    if (code == ECANCELED)
+        return OsResult{code, connectFailureText(address_, code, {})};
+    return OsResult{code, "Se perdió la conexión con " + address_ + ": " + systemErrorText(code)};
+}
+
 OsResult NetworkPort::open(const std::string& path) {
-    const auto entry = remote::readEntry(path);
+    const auto entry = endpointOf(path);
     if (entry.kind != remote::EntryContent::Kind::Endpoint)
-        return OsResult{EINVAL, path + ": la primera línea debe ser tcp://HOST:PUERTO o "
-                                       "rfc2217://HOST:PUERTO"};
+        return OsResult{EINVAL, entry.problem};
     serverInputPurged_ = false;
-    const auto failure = link_.open(*entry.endpoint);
+    address_ = entry.endpoint->address();
+    remote::LinkFailure failure;
+    waitFor([&] { failure = link_.open(*entry.endpoint); });
     if (!failure.failed())
         return {};
     // A name that does not resolve has no errno of its own.
@@ -106,14 +156,19 @@ void NetworkPort::close() {
 OsResult NetworkPort::purge(bool input, bool output) {
     const bool server = output || (input && !serverInputPurged_);
     serverInputPurged_ = serverInputPurged_ || input;
-    return OsResult{link_.purge(input, output, server)};
+    return lost(link_.purge(input, output, server));
 }
 
 OsResult NetworkPort::applyLineSettings(const LineSettings& settings) {
     const auto remoteSettings = remoteSettingsOf(settings);
     if (!remoteSettings)
         return OsResult{EINVAL};
-    return OsResult{link_.apply(*remoteSettings)};
+    int code = 0;
+    if (link_.applyWaits())
+        waitFor([&] { code = link_.apply(*remoteSettings); });
+    else
+        code = link_.apply(*remoteSettings);
+    return lost(code);
 }
 
 IoResult NetworkPort::readSome(void* buffer, std::size_t length) {
@@ -168,7 +223,7 @@ OsResult NetworkPort::inputQueue(int& count) const {
 }
 
 OsResult NetworkPort::outputQueue(int& count) const {
-    count = link_.outputQueued();
+    count = static_cast<int>(std::min<std::size_t>(link_.outputQueued(), INT_MAX));
     return {};
 }
 

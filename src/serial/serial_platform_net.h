@@ -8,7 +8,28 @@
 
 #include "remote/remote_link.h"
 
+#include <functional>
+
 namespace quillmark::serial {
+
+// Runs `work` to its end while the program stays responsive, e.g. on a worker thread while
+// the window shows "Conectando con ADDRESS..."; `cancel` (from any thread) makes the work end
+// soon. Without a waiter, the work runs on the calling thread.
+using NetworkWaiter =
+    std::function<void(const std::string& address, const std::function<void()>& work,
+                       const std::function<void()>& cancel)>;
+
+// Installs the waiter for every network port; the previous one is back at the end.
+class ScopedNetworkWaiter {
+public:
+    explicit ScopedNetworkWaiter(NetworkWaiter waiter);
+    ~ScopedNetworkWaiter();
+    ScopedNetworkWaiter(const ScopedNetworkWaiter&) = delete;
+    ScopedNetworkWaiter& operator=(const ScopedNetworkWaiter&) = delete;
+
+private:
+    NetworkWaiter previous_;
+};
 
 class NetworkPort final : public PlatformPort {
 public:
@@ -18,7 +39,8 @@ public:
     [[nodiscard]] bool isOpen() const override { return link_.isOpen(); }
     [[nodiscard]] int descriptor() const override { return link_.dataDescriptor(); }
 
-    // `path` is the entry file; a failure carries the text for the error box.
+    // `path` is the entry file or the endpoint itself; a failure carries the text for the
+    // error box.
     [[nodiscard]] OsResult open(const std::string& path) override;
     void close() override;
 
@@ -36,7 +58,12 @@ public:
     [[nodiscard]] OsResult lineCounters(LineCounters& counters) const override;
 
 private:
+    // Through the waiter: the work may block on the server.
+    void waitFor(const std::function<void()>& work);
+    [[nodiscard]] OsResult lost(int code) const;
+
     remote::RemoteLink link_;
+    std::string address_;
     bool serverInputPurged_ = false;
 };
 

@@ -43,18 +43,6 @@ template <typename F> [[nodiscard]] auto retryEintr(F&& call) {
     }
 }
 
-[[nodiscard]] std::optional<int> comNumber(const std::string& name) {
-    if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 || name[3] == '0')
-        return std::nullopt;
-    int n = 0;
-    const char* first = name.data() + 3;
-    const char* last = name.data() + name.size();
-    const auto [end, ec] = std::from_chars(first, last, n);
-    if (ec != std::errc{} || end != last || n < 1 || n > 255)
-        return std::nullopt;
-    return n;
-}
-
 [[nodiscard]] int remainingMs(Deadline deadline) {
     if (!deadline)
         return -1;
@@ -73,17 +61,6 @@ std::string systemErrorText(int code) {
     while (!text.empty() && (static_cast<unsigned char>(text.back()) < '!' || text.back() == '.'))
         text.pop_back();
     return text;
-}
-
-std::string resolveDeviceName(const std::string& name) {
-    const auto n = comNumber(name);
-    if (!n)
-        return name;
-    std::error_code ec;
-    const auto link = configDirectory() / name;
-    if (std::filesystem::exists(std::filesystem::symlink_status(link, ec)))
-        return link.string();
-    return "/dev/ttyS" + std::to_string(*n - 1);
 }
 
 TtyPort::~TtyPort() {

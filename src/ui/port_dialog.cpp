@@ -2,6 +2,7 @@
 
 #include "control_adapters.h"
 #include "dialogs.h"
+#include "plain_text.h"
 #include "ports/diagnosis.h"
 #include "ui_port_dialog.h"
 
@@ -19,6 +20,13 @@ constexpr int kValueRole = Qt::UserRole;
 constexpr int kKindRole = Qt::UserRole + 1;
 constexpr int kChoiceWidth = 32;  // characters; the list shows whole names when open
 constexpr int kDeviceWidth = 230; // pixels; long names are shortened in the middle
+constexpr int kStateWidth = 200;  // pixels; the tooltip has the whole state
+
+// Fixed columns: a longer state after "Aplicar" must not widen the dialog.
+void setElided(QLabel* label, const QString& text, int width) {
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, width));
+    label->setToolTip(plainToolTip(text));
+}
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -74,7 +82,11 @@ void PortDialog::buildRows() {
         r.name = new QLabel(QStringLiteral("COM&%1").arg(n), this);
         r.device = new QLabel(this);
         r.device->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        r.device->setMinimumWidth(kDeviceWidth);
+        showPlainText(r.device);
         r.state = new QLabel(this);
+        r.state->setMinimumWidth(kStateWidth);
+        showPlainText(r.state);
         r.choice = new QComboBox(this);
         r.choice->setObjectName(QStringLiteral("Choice%1").arg(n));
         r.choice->setAccessibleName(QStringLiteral("Usar para ") + portName(n));
@@ -132,12 +144,25 @@ void PortDialog::refresh() {
         devices_.clear();
         devicesKnown_ = false;
     }
+    std::vector<std::string> nodes;
     for (int n = 1; n <= kPorts; ++n) {
         Row& r = row(n);
         r.entry = quillmark::ports::readPortEntry(configDir_, n);
-        fillChoice(r, n);
-        showState(r, n);
+        std::error_code ec;
+        if (const auto node = std::filesystem::canonical(probedPath(r), ec); !ec)
+            nodes.push_back(node.string());
     }
+    // One walk of /proc serves every row.
+    context_ = {quillmark::ports::ProcTable(procRoot_), devices_, devicesKnown_, 0};
+    context_.proc.takeSnapshot(nodes);
+    for (int n = 1; n <= kPorts; ++n) {
+        fillChoice(row(n), n);
+        showState(row(n), n);
+    }
+}
+
+std::string PortDialog::probedPath(const Row& r) {
+    return r.entry.kind == PortEntry::Kind::Default ? r.entry.target : r.entry.path.string();
 }
 
 void PortDialog::fillChoice(Row& r, int n) {
@@ -169,29 +194,33 @@ void PortDialog::fillChoice(Row& r, int n) {
 }
 
 void PortDialog::showChoiceInFull(QComboBox* box) {
-    box->setToolTip(box->currentText());
+    box->setToolTip(plainToolTip(box->currentText()));
 }
 
 void PortDialog::showState(Row& r, int n) {
     const QString target = q(r.entry.target);
-    r.device->setText(r.device->fontMetrics().elidedText(target, Qt::ElideMiddle, kDeviceWidth));
-    r.device->setToolTip(target);
+    setElided(r.device, target, kDeviceWidth);
     r.device->setAccessibleName(QStringLiteral("Dispositivo de %1: %2").arg(portName(n), target));
     QString state;
     QString advice;
     if (r.entry.kind == PortEntry::Kind::Network) {
         state = QStringLiteral("red: ") + target;
     } else {
-        quillmark::ports::DiagnosisContext context{quillmark::ports::ProcTable(procRoot_), devices_,
-                                                   devicesKnown_, 0};
-        const std::string path =
-            r.entry.kind == PortEntry::Kind::Default ? r.entry.target : r.entry.path.string();
-        const auto diagnosis = quillmark::ports::probePort(path, context);
+        const auto diagnosis = quillmark::ports::probePort(probedPath(r), context_);
         state = q(quillmark::ports::stateText(diagnosis));
         advice = q(quillmark::ports::explain(diagnosis, portName(n).toStdString()));
+        if (diagnosis.device && quillmark::ports::hasTwin(devices_, *diagnosis.device)) {
+            state += QStringLiteral(", sin reconexión");
+            advice +=
+                QStringLiteral("%1Hay otro adaptador igual (mismo fabricante, modelo y número "
+                               "de serie): si este se desconecta, %2 no se vuelve a abrir "
+                               "solo, para no escribir en otro equipo.")
+                    .arg(advice.isEmpty() ? QString() : QStringLiteral("\n"), portName(n));
+        }
     }
-    r.state->setText(state);
-    r.state->setToolTip(advice);
+    setElided(r.state, state, kStateWidth);
+    if (!advice.isEmpty())
+        r.state->setToolTip(plainToolTip(state + QStringLiteral("\n") + advice));
     r.state->setAccessibleName(QStringLiteral("Estado de %1: %2").arg(portName(n), state));
     r.state->setAccessibleDescription(advice);
 }
@@ -238,11 +267,9 @@ bool PortDialog::apply() {
             allWritten = false;
         }
     }
-    refresh();
     if (!changed.empty() && applied_)
         applied_(changed);
-    if (!changed.empty())
-        refresh(); // the reopened port shows as in use
+    refresh(); // after the reopen: the port shows as in use
     return allWritten;
 }
 
@@ -263,15 +290,12 @@ void PortDialog::askEndpoint(int n) {
         const auto answer = prompt_ ? prompt_(n, text) : promptWithInputDialog(n, text);
         if (!answer)
             return;
-        if (const auto endpoint = quillmark::ports::parseEndpoint(answer->toStdString())) {
-            setNetworkChoice(r, q(endpoint->url()));
+        const auto parsed = quillmark::remote::parseEndpointText(answer->toStdString());
+        if (parsed.endpoint) {
+            setNetworkChoice(r, q(parsed.endpoint->text()));
             return;
         }
-        dialogs_.errorMessage(
-            this, QStringLiteral("«%1» no es una dirección válida. Escriba tcp://HOST:PUERTO o "
-                                 "rfc2217://HOST:PUERTO; una dirección IPv6 va entre corchetes, "
-                                 "por ejemplo rfc2217://[2001:db8::7]:2217.")
-                      .arg(answer->trimmed()));
+        dialogs_.errorMessage(this, q(parsed.problem));
         text = *answer;
     }
 }

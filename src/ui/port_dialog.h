@@ -4,6 +4,7 @@
 // the discovered devices, the default device or a network endpoint. Applying rewrites the
 // COMn entries of the config folder.
 
+#include "ports/diagnosis.h"
 #include "ports/port_entries.h"
 #include "ports/serial_devices.h"
 
@@ -73,6 +74,8 @@ private:
     void fillChoice(Row& row, int n);
     void showChoiceInFull(QComboBox* box);
     void showState(Row& row, int n);
+    // The path whose device a row's state describes.
+    [[nodiscard]] static std::string probedPath(const Row& row);
     [[nodiscard]] bool differs(const Row& row) const;
     void write(int n, const Row& row);
     void setNetworkChoice(Row& row, const QString& url);
@@ -87,6 +90,7 @@ private:
     std::filesystem::path procRoot_ = "/proc";
     std::vector<quillmark::ports::SerialDevice> devices_;
     bool devicesKnown_ = false;
+    quillmark::ports::DiagnosisContext context_; // of the last refresh
     std::array<Row, kPorts> rows_;
     EndpointPrompt prompt_;
     AppliedHandler applied_;

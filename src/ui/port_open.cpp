@@ -5,11 +5,13 @@
 
 #include "core/port_setting.h"
 #include "dialogs.h"
+#include "network_wait.h"
 #include "port_dialog.h"
 #include "port_open_failure.h"
 #include "port_reconnect.h"
 #include "ports/diagnosis.h"
 #include "ports/port_entries.h"
+#include "remote/endpoint.h"
 #include "serial/comport.h"
 
 #include <algorithm>
@@ -38,6 +40,8 @@ public:
     if (error == 0)
         return {}; // the component's own message says it all
     const auto folder = quillmark::configDirectory();
+    if (quillmark::remote::hasEndpointScheme(name))
+        return {};
     if (const auto n = ports::comNumber(name);
         n && ports::readPortEntry(folder, *n).kind == ports::PortEntry::Kind::Network)
         return {}; // the network connection explains its own failures
@@ -65,11 +69,14 @@ public:
 
 void TForm1::createPortReconnect() {
     Reconnect = new PortReconnect(*Comm1, deviceMonitor(), this);
+    // Network ports connect off the UI thread from now on.
+    new NetworkWaitScope(this);
 }
 
 void TForm1::openPort() {
     try {
         Comm1->SetActive(true);
+        Reconnect->portOpened();
     } catch (const EComError& e) {
         std::string explanation = openFailureExplanation(Comm1->DeviceName(), e.ErrorCode);
         if (explanation.empty())
@@ -91,7 +98,9 @@ void TForm1::portEntriesChanged(const std::vector<int>& changed) {
     const auto n = ports::comNumber(Comm1->DeviceName());
     if (!n || std::find(changed.begin(), changed.end(), *n) == changed.end())
         return;
-    // Also a port that failed to open before: the new entry may be the remedy.
+    // Also a port that failed to open before: the new entry may be the remedy. What was
+    // awaited under the old entry is not the port's any more.
+    Reconnect->cancel();
     Comm1->SetActive(false);
     openPort();
 }

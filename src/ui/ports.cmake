@@ -7,5 +7,8 @@ target_sources(quillmark_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/port_reconnect.cpp
     ${CMAKE_CURRENT_LIST_DIR}/port_open_failure.h
     ${CMAKE_CURRENT_LIST_DIR}/port_open.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/network_wait.h
+    ${CMAKE_CURRENT_LIST_DIR}/network_wait.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/plain_text.h
 )
 target_link_libraries(quillmark_ui PUBLIC quillmark_ports)

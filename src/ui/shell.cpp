@@ -93,6 +93,8 @@ QMessageBox::StandardButton showBox(QWidget* parent, QMessageBox::Icon icon, con
                                     const QString& text, bool yesNo) {
     const auto buttons = yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
     QMessageBox box(icon, caption, text, buttons, parent);
+    // Texts carry names from devices, servers and files: never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     box.setEscapeButton(yesNo ? QMessageBox::No : QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);

@@ -56,6 +56,7 @@ TtyRecord usbRecord(const std::string& node, const std::string& byId, const std:
         {"ID_MODEL_ENC", "FT232R\\x20USB\\x20UART"},
         {"ID_MODEL_FROM_DATABASE", "FT232 Serial (UART) IC"},
         {"ID_SERIAL_SHORT", "A50285BI"},
+        {"ID_PATH", "pci-0000:00:14.0-usb-0:2:1.0"},
         {"ID_VENDOR_ID", vendorId},
         {"ID_MODEL_ID", productId}};
     return record;

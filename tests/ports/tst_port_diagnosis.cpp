@@ -84,6 +84,7 @@ struct Pty {
 class TestPortDiagnosis : public QObject {
     Q_OBJECT
 private slots:
+    void modemManagerRuleNeedsMatchKeys();
     void explainsAFailedOpen_data();
     void explainsAFailedOpen();
     void probeSeesHoldersWithoutOpening();
@@ -229,6 +230,17 @@ void TestPortDiagnosis::unreadablePtyTellsAnUnprivilegedUserHowToJoinTheGroup() 
     QVERIFY2(out.contains(QStringLiteral("probed %1\n").arg(noPermission)), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("failed %1\n").arg(noPermission)), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("sudo usermod -aG dialout \"$USER\"")), qPrintable(out));
+}
+
+// A udev rule without match keys would apply to every device of the machine.
+void TestPortDiagnosis::modemManagerRuleNeedsMatchKeys() {
+    FakeSystem system;
+    system.addProcess(812, "ModemManager", true);
+    DiagnosisContext context = system.context();
+    context.devices.clear();
+    const std::string text = explain(diagnoseOpenFailure(system.node(), EBUSY, context), "COM1");
+    QVERIFY(text.find("systemctl mask ModemManager") != std::string::npos);
+    QVERIFY(text.find("ID_MM_DEVICE_IGNORE") == std::string::npos);
 }
 
 QTEST_GUILESS_MAIN(TestPortDiagnosis)

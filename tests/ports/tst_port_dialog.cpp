@@ -12,8 +12,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <cerrno>
 #include <filesystem>
@@ -54,6 +56,8 @@ private slots:
     void appliedChangeReopensThePort();
     void menuItemOpensTheDialog();
     void failedOpenExplainsUnderTheError();
+    void outsideTextIsShownAsItIs();
+    void twinAdaptersAreNotReopened();
 };
 
 void TestPortDialog::applyWritesReplacesAndRemovesEntries() {
@@ -141,6 +145,19 @@ void TestPortDialog::appliedChangeReopensThePort() {
     QCOMPARE(w.pty().readAvailable(100ms), QByteArray());
     QCOMPARE(dialog.stateLabel(1)->text(), QStringLiteral("en uso por este programa"));
     QCOMPARE(w.dialogs().shown().size(), std::size_t{0});
+    // A longer state after a refresh does not widen the dialog.
+    dialog.show();
+    QApplication::processEvents();
+    const QSize before = dialog.size();
+    QTemporaryDir proc;
+    const fs::path holder = fs::path(proc.path().toStdString()) / "4242";
+    fs::create_directories(holder / "fd");
+    std::ofstream(holder / "comm") << "a-program-with-a-name-long-enough-to-widen-a-column\n";
+    fs::create_symlink(other.slavePath().toStdString(), holder / "fd" / "3");
+    dialog.setProcRoot(proc.path().toStdString());
+    QVERIFY(dialog.stateLabel(1)->toolTip().contains(QStringLiteral("a-program-with")));
+    QApplication::processEvents();
+    QCOMPARE(dialog.size(), before);
 }
 
 void TestPortDialog::menuItemOpensTheDialog() {
@@ -168,6 +185,43 @@ void TestPortDialog::failedOpenExplainsUnderTheError() {
                                   "/ttyUSB3 no está "
                                   "conectado."),
              qPrintable(errors[0]));
+}
+
+// A device's own strings and process names are data: never markup that Qt would load.
+void TestPortDialog::outsideTextIsShownAsItIs() {
+    TempConfig config;
+    RawPty a;
+    config.linkPort(1, a.slavePath());
+    auto record = usbRecord(a.slavePath().toStdString(), "/dev/serial/by-id/usb-x");
+    const std::string markup = R"(<img src="/dev/zero">)";
+    record.properties.erase("ID_VENDOR_FROM_DATABASE");
+    record.properties.erase("ID_MODEL_FROM_DATABASE");
+    record.properties["ID_VENDOR_ENC"] = markup;
+    FakeTtyEnumerator udev({record});
+    ScriptedDialogs dialogs;
+    PortDialog dialog(config.configDir().toStdString(), udev, dialogs);
+    choose(dialog, 2, "/dev/serial/by-id/usb-x");
+    const QString tip = dialog.chooser(2)->toolTip();
+    QVERIFY2(tip.contains(QString::fromStdString(markup).toHtmlEscaped()), qPrintable(tip));
+    QToolTip::showText(QPoint(10, 10), tip, dialog.chooser(2)); // returns at once
+    QToolTip::hideText();
+    QCOMPARE(dialog.stateLabel(1)->textFormat(), Qt::PlainText);
+    QCOMPARE(dialog.deviceLabel(1)->textFormat(), Qt::PlainText);
+}
+
+// Two adapters udev cannot tell apart: the row says that COMn will not reopen by itself.
+void TestPortDialog::twinAdaptersAreNotReopened() {
+    TempConfig config;
+    RawPty a;
+    RawPty b;
+    config.linkPort(1, a.slavePath());
+    FakeTtyEnumerator udev({usbRecord(a.slavePath().toStdString(), "/dev/serial/by-id/usb-x"),
+                            usbRecord(b.slavePath().toStdString(), "/dev/serial/by-id/usb-x")});
+    ScriptedDialogs dialogs;
+    PortDialog dialog(config.configDir().toStdString(), udev, dialogs);
+    QVERIFY2(dialog.stateLabel(1)->text().endsWith(QStringLiteral("sin reconexión")),
+             qPrintable(dialog.stateLabel(1)->text()));
+    QVERIFY(dialog.stateLabel(1)->toolTip().contains(QStringLiteral("otro adaptador igual")));
 }
 
 QTEST_MAIN(TestPortDialog)

@@ -19,70 +19,10 @@ Q_DECLARE_METATYPE(quillmark::ports::PortEntry::Kind)
 class TestPortEntries : public QObject {
     Q_OBJECT
 private slots:
-    void parsesEndpoints_data();
-    void parsesEndpoints();
     void readsEachKindOfEntry();
     void writesReplacesAndRemovesEntries();
     void replacingNeverLeavesTheEntryMissing();
 };
-
-void TestPortEntries::parsesEndpoints_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("url"); // empty: refused
-    QTest::addColumn<QString>("host");
-
-    QTest::newRow("tcp, IPv4") << "tcp://192.168.1.20:4001"
-                               << "tcp://192.168.1.20:4001"
-                               << "192.168.1.20";
-    QTest::newRow("rfc2217, name") << " rfc2217://site-7.example.net:2217\n"
-                                   << "rfc2217://site-7.example.net:2217"
-                                   << "site-7.example.net";
-    QTest::newRow("IPv6") << "tcp://[::1]:3000"
-                          << "tcp://[::1]:3000"
-                          << "::1";
-    QTest::newRow("port 0") << "tcp://host:0"
-                            << ""
-                            << "";
-    QTest::newRow("port too high") << "tcp://host:65536"
-                                   << ""
-                                   << "";
-    QTest::newRow("no host") << "tcp://:80"
-                             << ""
-                             << "";
-    QTest::newRow("IPv6 without brackets") << "tcp://::1:80"
-                                           << ""
-                                           << "";
-    QTest::newRow("bad IPv6") << "tcp://[::g]:80"
-                              << ""
-                              << "";
-    QTest::newRow("bad IPv4") << "tcp://300.1.1.1:80"
-                              << ""
-                              << "";
-    QTest::newRow("label ends with hyphen") << "tcp://bad-.example:80"
-                                            << ""
-                                            << "";
-    QTest::newRow("blank in host") << "tcp://a b:80"
-                                   << ""
-                                   << "";
-    QTest::newRow("path after port") << "tcp://host:80/x"
-                                     << ""
-                                     << "";
-    QTest::newRow("other scheme") << "telnet://host:23"
-                                  << ""
-                                  << "";
-}
-
-void TestPortEntries::parsesEndpoints() {
-    QFETCH(QString, text);
-    QFETCH(QString, url);
-    QFETCH(QString, host);
-    const auto endpoint = parseEndpoint(text.toStdString());
-    QCOMPARE(endpoint.has_value(), !url.isEmpty());
-    if (!endpoint)
-        return;
-    QCOMPARE(QString::fromStdString(endpoint->url()), url);
-    QCOMPARE(QString::fromStdString(endpoint->host), host);
-}
 
 void TestPortEntries::readsEachKindOfEntry() {
     QTemporaryDir dir;
@@ -104,9 +44,6 @@ void TestPortEntries::readsEachKindOfEntry() {
     QCOMPARE(resolvePortPath(config, "COM1"), std::string("/dev/ttyS0"));
     QCOMPARE(resolvePortPath(config, "COM2"), (config / "COM2").string());
     QCOMPARE(resolvePortPath(config, "/dev/ttyACM0"), std::string("/dev/ttyACM0"));
-    QCOMPARE(comNumber("COM255"), std::optional<int>(255));
-    for (const char* name : {"COM0", "COM256", "COM01", "COM", "com1", "COM1x"})
-        QVERIFY2(!comNumber(name), name);
 }
 
 void TestPortEntries::writesReplacesAndRemovesEntries() {

@@ -25,12 +25,14 @@ QColor panelColour(EncoderSession& s, const char* name) {
     return s.control<QWidget>(name)->palette().color(QPalette::Window);
 }
 
-DeviceEvent announced(DeviceEvent::Action action, const std::string& node,
-                      const std::string& link) {
+// A USB adapter with its serial number, as udev announces it.
+DeviceEvent announced(DeviceEvent::Action action, const std::string& node, const std::string& link,
+                      const std::string& serial = "A50285BI") {
     DeviceEvent event;
     event.action = action;
-    event.device.devnode = node;
+    event.device = usbRecord(node, link);
     event.device.links = {link};
+    event.device.properties["ID_SERIAL_SHORT"] = serial;
     return event;
 }
 
@@ -64,6 +66,11 @@ void TestPortReconnect::replugReopensThePort() {
     s.form().port().SetActive(true);
     auto* udev = new FakeDeviceMonitor;
     s.form().portReconnect().setMonitor(std::unique_ptr<FakeDeviceMonitor>(udev));
+    s.form().portReconnect().setDeviceList([&s, stable] {
+        return std::vector{
+            quillmark::ports::toSerialDevice(usbRecord(s.encoder().slavePath(), stable))};
+    });
+    s.form().portReconnect().portOpened();
     QSignalSpy reopened(&s.form().portReconnect(), &PortReconnect::reopened);
     QSignalSpy hungUp(&s.form().port(), &TComPort::HungUp);
 
@@ -85,6 +92,9 @@ void TestPortReconnect::replugReopensThePort() {
     const std::string node = s.encoder().slavePath();
     udev->raise(announced(DeviceEvent::Action::Added, node, "/dev/serial/by-id/usb-Other"));
     udev->raise(announced(DeviceEvent::Action::Removed, node, stable));
+    // Another adapter of the same kind now holds the name: its writes would reach another
+    // encoder.
+    udev->raise(announced(DeviceEvent::Action::Added, node, stable, "FT0THER1"));
     s.settle(100ms);
     QVERIFY2(!s.form().port().Active(), "another device or a removal reopened the port");
     udev->raise(announced(DeviceEvent::Action::Added, node, stable));

@@ -97,6 +97,7 @@ private slots:
     void bytesArriveExactlyBothWays();
     void remoteLineTakesTheSettings();
     void serverThatNeverAnswersDoesNotStall();
+    void negotiationFloodIsBounded();
 };
 
 void TestRemoteLink::initTestCase() {
@@ -176,11 +177,49 @@ void TestRemoteLink::serverThatNeverAnswersDoesNotStall() {
     QCOMPARE(link.apply(s), 0);
     const auto took = Clock::now() - start;
     QVERIFY(took >= 300ms && took < 1s);
+    // Once per connection: a server that did not answer is not waited for again.
+    start = Clock::now();
+    QCOMPARE(link.apply(s), 0);
+    QVERIFY(Clock::now() - start < 100ms);
     writeAll(link, {0x01, 0xFF});
     const Bytes wire = silent.receive(300ms);
     // Greeting, the two settings, then the data with its IAC doubled.
     QVERIFY(wire.size() >= 3);
     QCOMPARE(Bytes(wire.end() - 3, wire.end()), (Bytes{0x01, 0xFF, 0xFF}));
+}
+
+// A server that never reads while it makes the client answer: the answers waiting for it
+// stay bounded, and past the bound the connection ends as a hang-up.
+void TestRemoteLink::negotiationFloodIsBounded() {
+    FakeServer server;
+    RemoteLink link;
+    std::thread peer([&] {
+        if (server.accept())
+            server.send({0xFF, 0xFD, 44});
+    });
+    QVERIFY(!link.open({Endpoint::Mode::Rfc2217, "127.0.0.1", server.port()}).failed());
+    peer.join();
+    (void)server.receive(100ms);
+    Bytes refusals;
+    for (int i = 0; i < 10000; ++i)
+        refusals.insert(refusals.end(), {0xFF, 0xFD, 99});
+    server.send(refusals);
+    QCOMPARE(server.receive(300ms), (Bytes{0xFF, 0xFC, 99})); // refused once
+    // Each DONT/DO of an option the client wants takes an answer: 24 MB of them unread.
+    Bytes toggles;
+    for (int i = 0; i < 1 << 20; ++i)
+        toggles.insert(toggles.end(), {0xFF, 0xFE, 0, 0xFF, 0xFD, 0});
+    for (int i = 0; i < 4 && link.isOpen(); ++i) {
+        try {
+            server.send(toggles);
+        } catch (const std::exception&) {
+            break; // the client has gone
+        }
+    }
+    QVERIFY(link.outputQueued() < 65536 + (8U << 20));
+    std::array<std::uint8_t, 64> sink{};
+    QVERIFY(
+        QTest::qWaitFor([&] { return ::read(link.dataDescriptor(), sink.data(), 64) == 0; }, 5000));
 }
 
 QTEST_GUILESS_MAIN(TestRemoteLink)

@@ -74,6 +74,12 @@ void TestTelnetStream::answersOnlyWhatChangesState_data() {
         << QByteArray::fromHex("fffd18fffb1f") << QByteArray::fromHex("fffc18fffe1f");
     QTest::newRow("repeated agreement is not answered")
         << QByteArray::fromHex("fffd00fffd00fffb00fffb00") << QByteArray();
+    // A server that asks again for what was refused gets no answer, so it cannot loop.
+    QTest::newRow("request repeated, refused once")
+        << QByteArray::fromHex("fffd63fffd63fffd63fffb63fffb63")
+        << QByteArray::fromHex("fffc63fffe63");
+    QTest::newRow("refused again after the server gave up")
+        << QByteArray::fromHex("fffd63fffe63fffd63") << QByteArray::fromHex("fffc63fffc63");
     QTest::newRow("switching off is confirmed")
         << QByteArray::fromHex("fffd00fffe00fffe00") << QByteArray::fromHex("fffc00");
 }

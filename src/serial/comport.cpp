@@ -102,6 +102,7 @@ void TCustomComPort::CreateHandle() {
     try {
         applyPriorityClass();
         platform_ = quillmark::serial::createPlatformPort(deviceName_);
+        lineCountersUnsupported_ = false;
         CheckResult(platform_->open(quillmark::serial::resolveDeviceName(deviceName_)));
         PurgeInput();
         PurgeOutput();
@@ -166,7 +167,7 @@ void TCustomComPort::CheckClosed() {
 }
 
 void TCustomComPort::PurgeInput() {
-    if (lineObserver_)
+    if (tapping())
         drainInputToObserver();
     int queued = 0;
     if (platform_->inputQueue(queued).ok() && queued > 0)

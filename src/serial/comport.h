@@ -7,10 +7,12 @@
 #include "process_priority.h"
 
 #include "core/line_direction.h"
+#include "serial/serial_platform.h"
 
 #include <QObject>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -25,7 +27,6 @@ class TComThread;
 namespace quillmark::serial {
 class PlatformPort;
 struct OsResult;
-struct LineWatch;
 struct ThreadShared;
 class HandOverRelay;
 class LineObserver;
@@ -312,10 +313,13 @@ public:
     static void SetHandlerErrorReport(HandlerErrorReport report);
 
     // Sees every byte written and read, and the input a purge discards, on the thread that
-    // moves it (comport_tap.h). Not owned; nullptr detaches. Without one the byte paths pay
-    // one pointer test.
-    void SetLineObserver(quillmark::serial::LineObserver* observer) { lineObserver_ = observer; }
-    [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const { return lineObserver_; }
+    // moves it (comport_tap.h). Not owned; nullptr detaches. Returns once no call to the
+    // observer it replaces is running, so that observer may then go. Without one the byte
+    // paths pay one pointer test.
+    void SetLineObserver(quillmark::serial::LineObserver* observer);
+    [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const {
+        return lineObserver_.load();
+    }
 
 signals:
     // The device went away under the open port (unplugged, line dropped); the port has
@@ -354,6 +358,8 @@ private:
         bool outstanding = false;
     };
 
+    // The event-mask bit of a notify slot.
+    [[nodiscard]] static std::uint32_t bitOf(std::size_t slot);
     void DestroyHandle();
     void CheckResult(quillmark::serial::OsResult result) const;
     [[noreturn]] void RaiseError(int code, const std::string& message) const;
@@ -382,6 +388,12 @@ private:
     [[nodiscard]] std::uint64_t bytesTakenFromInput() const;
     [[nodiscard]] int inputQueueOrZero() const;
     void snapshotLineCounters();
+    // The device's line counters; false where it has none (asked once per open).
+    [[nodiscard]] bool readLineCounters(quillmark::serial::LineCounters& counters);
+    // A cheap first test on the byte paths; tapBytes decides for certain.
+    [[nodiscard]] bool tapping() const {
+        return lineObserver_.load(std::memory_order_relaxed) != nullptr;
+    }
     void tapBytes(quillmark::LineDirection direction, const std::uint8_t* bytes, std::size_t count);
     void drainInputToObserver();
     [[nodiscard]] std::uint32_t lineEventsSinceLastDelivery();
@@ -416,12 +428,15 @@ private:
     TLineErrorEvent onLineError_;
     quillmark::serial::ProcessPriority priority_;
     int lastWaitError_ = 0;
+    quillmark::serial::LineWatch watching_; // what the platform's line watch was asked for
+    bool lineCountersUnsupported_ = false; // the open device has no counters nor TIOCMIWAIT
     Transfer read_;
     std::uint64_t bytesRead_ = 0;
     std::uint64_t bytesPurged_ = 0;
-    quillmark::serial::LineObserver* lineObserver_ = nullptr;
-    std::array<std::uint32_t, 5> lineCounters_{};  // as the last CheckLineErrors saw them
-    std::array<std::uint32_t, 9> eventCounters_{}; // as the last delivery saw them
+    std::atomic<quillmark::serial::LineObserver*> lineObserver_{nullptr};
+    std::atomic<int> observerCalls_{0}; // calls to the observer under way, on any thread
+    quillmark::serial::LineCounters lineCounters_;  // as the last CheckLineErrors saw them
+    quillmark::serial::LineCounters eventCounters_; // as the last delivery saw them
 };
 
 class TComPort : public TCustomComPort {

@@ -14,15 +14,69 @@ using quillmark::serial::ThreadLevel;
 
 namespace {
 
-// Event bits of the notify slots, in dispatch order (see NotifySlot).
-constexpr std::array<std::uint32_t, 12> kNotifyBits{0x0040, 0x0008, 0x0010, 0x0800, 0x1000, 0x0200,
-                                                    0x0100, 0x0020, 0x0400, 0x0001, 0x0002, 0x0004};
-constexpr std::uint32_t kLineErrorBit = 0x0080;
-constexpr std::uint32_t kRxCharBit = 0x0001;
-constexpr std::uint32_t kTxEmptyBit = 0x0004;
-// Event bits of the counters in eventCounters_ order: break, four errors, four modem lines.
-constexpr std::array<std::uint32_t, 9> kCounterBits{0x0040, 0x0080, 0x0080, 0x0080, 0x0080,
-                                                    0x0008, 0x0010, 0x0100, 0x0020};
+// The event bits of the line events (the values of the Windows event mask).
+constexpr std::uint32_t evRxChar = 0x0001;
+constexpr std::uint32_t evRxFlag = 0x0002;
+constexpr std::uint32_t evTxEmpty = 0x0004;
+constexpr std::uint32_t evCTS = 0x0008;
+constexpr std::uint32_t evDSR = 0x0010;
+constexpr std::uint32_t evRLSD = 0x0020;
+constexpr std::uint32_t evBreak = 0x0040;
+constexpr std::uint32_t evErr = 0x0080;
+constexpr std::uint32_t evRing = 0x0100;
+constexpr std::uint32_t evPrinterError = 0x0200;
+constexpr std::uint32_t evRx80Full = 0x0400;
+constexpr std::uint32_t evEvent1 = 0x0800;
+constexpr std::uint32_t evEvent2 = 0x1000;
+
+} // namespace
+
+std::uint32_t TCustomComPort::bitOf(std::size_t slot) {
+    using Port = TCustomComPort;
+    switch (slot) {
+    case Port::nsBreak:
+        return evBreak;
+    case Port::nsCTSChange:
+        return evCTS;
+    case Port::nsDSRChange:
+        return evDSR;
+    case Port::nsEvent1:
+        return evEvent1;
+    case Port::nsEvent2:
+        return evEvent2;
+    case Port::nsPrinterError:
+        return evPrinterError;
+    case Port::nsRing:
+        return evRing;
+    case Port::nsRLSDChange:
+        return evRLSD;
+    case Port::nsRx80PercFull:
+        return evRx80Full;
+    case Port::nsRxChar:
+        return evRxChar;
+    case Port::nsRxFlag:
+        return evRxFlag;
+    case Port::nsTxEmpty:
+        return evTxEmpty;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+// The events a change of the device's counters stands for.
+[[nodiscard]] std::uint32_t eventsBetween(const quillmark::serial::LineCounters& was,
+                                          const quillmark::serial::LineCounters& now) {
+    const auto changed = [](std::uint32_t a, std::uint32_t b, std::uint32_t bit) {
+        return a != b ? bit : 0U;
+    };
+    const bool error = was.frame != now.frame || was.overrun != now.overrun ||
+                       was.parity != now.parity || was.bufferOverrun != now.bufferOverrun;
+    return changed(was.brk, now.brk, evBreak) | (error ? evErr : 0U) |
+           changed(was.cts, now.cts, evCTS) | changed(was.dsr, now.dsr, evDSR) |
+           changed(was.ring, now.ring, evRing) | changed(was.rlsd, now.rlsd, evRLSD);
+}
 
 TCustomComPort::HandlerErrorReport& handlerErrorReport() {
     static TCustomComPort::HandlerErrorReport report;
@@ -88,10 +142,10 @@ void TCustomComPort::setNotify(NotifySlot slot, TNotifyEvent h) {
 }
 
 std::uint32_t TCustomComPort::EventMask() const {
-    std::uint32_t mask = onLineError_ ? kLineErrorBit : 0;
+    std::uint32_t mask = onLineError_ ? evErr : 0;
     for (std::size_t i = 0; i < notify_.size(); ++i)
         if (notify_.at(i))
-            mask |= kNotifyBits.at(i);
+            mask |= bitOf(i);
     return mask;
 }
 
@@ -132,8 +186,12 @@ quillmark::serial::LineWatch TCustomComPort::lineWatchWanted() const {
 
 // A device that cannot report an event (a pseudo-terminal has no modem lines) raises none.
 void TCustomComPort::restartLineWatch() {
+    auto want = lineWatchWanted();
+    want.modemLines = want.modemLines && !lineCountersUnsupported_;
+    if (want == watching_)
+        return;
     platform_->stopLineWatch();
-    const auto want = lineWatchWanted();
+    watching_ = want;
     if (want.modemLines || want.outputDrained)
         (void)platform_->startLineWatch(want, thread_->waiter.lineDescriptor());
 }
@@ -155,6 +213,7 @@ void TCustomComPort::StartThread() {
         TComThread::Start(shared);
     } catch (const std::system_error& e) {
         platform_->stopLineWatch();
+        watching_ = {};
         thread_.reset();
         retireRelay(false);
         const int code = e.code().value();
@@ -168,6 +227,7 @@ void TCustomComPort::StopThread() {
     thread_->terminate = true;
     // Nothing may write to the waiter's descriptors once the thread's state can go.
     platform_->stopLineWatch();
+    watching_ = {};
     retireRelay(thread_->handOver.stop());
     thread_->waiter.forgetDevice(platform_->descriptor());
     thread_->waiter.poke();
@@ -198,9 +258,9 @@ bool TCustomComPort::closeOnEventThread() {
 void TCustomComPort::DispatchEvents(std::uint32_t events) {
     try {
         for (std::size_t i = 0; i < notify_.size(); ++i) {
-            if (i == nsEvent1 && (events & kLineErrorBit) != 0)
+            if (i == nsEvent1 && (events & evErr) != 0)
                 CheckLineErrors();
-            if ((events & kNotifyBits.at(i)) != 0 && notify_.at(i))
+            if ((events & bitOf(i)) != 0 && notify_.at(i))
                 notify_.at(i)(this);
         }
     } catch (const EAbort&) {
@@ -216,9 +276,9 @@ void TCustomComPort::deliverEvents(ThreadShared& shared, int wakes) {
     const std::uint64_t takenBefore = bytesTakenFromInput();
     std::uint32_t events = lineEventsSinceLastDelivery();
     if ((wakes & quillmark::serial::wakeData) != 0)
-        events |= kRxCharBit;
+        events |= evRxChar;
     if ((wakes & quillmark::serial::wakeLine) != 0 && platform_->takeOutputDrained())
-        events |= kTxEmptyBit;
+        events |= evTxEmpty;
     DispatchEvents(events & EventMask());
     if (shared.terminate.load())
         return; // closed or re-opened meanwhile
@@ -237,15 +297,10 @@ void TCustomComPort::deliverEvents(ThreadShared& shared, int wakes) {
 // Break, line errors and modem-line changes, from the device's counters (none on a pty).
 std::uint32_t TCustomComPort::lineEventsSinceLastDelivery() {
     quillmark::serial::LineCounters c;
-    if (!Active() || !platform_->lineCounters(c).ok())
+    if (!Active() || !readLineCounters(c))
         return 0;
-    const std::array<std::uint32_t, 9> now{c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun,
-                                           c.cts, c.dsr,   c.ring,    c.rlsd};
-    std::uint32_t events = 0;
-    for (std::size_t i = 0; i < now.size(); ++i)
-        if (now.at(i) != eventCounters_.at(i))
-            events |= kCounterBits.at(i);
-    eventCounters_ = now;
+    const std::uint32_t events = eventsBetween(eventCounters_, c);
+    eventCounters_ = c;
     return events;
 }
 

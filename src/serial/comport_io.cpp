@@ -8,6 +8,7 @@
 #include "serial/serial_platform.h"
 
 #include <algorithm>
+#include <cerrno>
 
 using quillmark::serial::Deadline;
 using quillmark::serial::WaitOutcome;
@@ -89,7 +90,7 @@ void TCustomComPort::startRead(void* buffer, int length) {
         CheckResult(quillmark::serial::OsResult{got.code});
     }
     bytesRead_ += got.count;
-    if (lineObserver_)
+    if (tapping())
         tapBytes(quillmark::LineDirection::FromEncoder, read_.buffer, got.count);
     read_.done = got.count;
     read_.outstanding = read_.done < read_.length;
@@ -106,7 +107,7 @@ void TCustomComPort::sendAll(const void* buffer, int length) {
         const auto result = platform_->writeSome(bytes + sent, n - sent);
         if (result.code != 0)
             CheckResult(quillmark::serial::OsResult{result.code});
-        if (lineObserver_)
+        if (tapping())
             tapBytes(quillmark::LineDirection::ToEncoder, bytes + sent, result.count);
         sent += result.count;
         if (sent == n)
@@ -153,7 +154,7 @@ void TCustomComPort::pumpRead() {
         }
         if (got.count > 0)
             lastByte = Clock::now();
-        if (lineObserver_)
+        if (tapping())
             tapBytes(quillmark::LineDirection::FromEncoder, read_.buffer + read_.done, got.count);
         bytesRead_ += got.count;
         read_.done += got.count;
@@ -164,12 +165,29 @@ void TCustomComPort::pumpRead() {
         RaiseError(0, "Timeout");
 }
 
+namespace {
+
+// The driver does not know the request at all (ENOIOCTLCMD leaks from some drivers).
+[[nodiscard]] bool requestUnsupported(int code) {
+    constexpr int kNoIoctlCommand = 515;
+    return code == ENOTTY || code == EINVAL || code == kNoIoctlCommand;
+}
+
+} // namespace
+
+bool TCustomComPort::readLineCounters(quillmark::serial::LineCounters& counters) {
+    if (lineCountersUnsupported_)
+        return false;
+    const auto result = platform_->lineCounters(counters);
+    lineCountersUnsupported_ = requestUnsupported(result.code);
+    return result.ok();
+}
+
 void TCustomComPort::snapshotLineCounters() {
     quillmark::serial::LineCounters c;
-    if (platform_->lineCounters(c).ok()) {
-        lineCounters_ = {c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun};
-        eventCounters_ = {c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun,
-                          c.cts, c.dsr,   c.ring,    c.rlsd};
+    if (readLineCounters(c)) {
+        lineCounters_ = c;
+        eventCounters_ = c;
     }
 }
 
@@ -177,17 +195,18 @@ void TCustomComPort::CheckLineErrors() {
     CheckOpen();
     quillmark::serial::LineCounters c;
     // Ttys without counters (pseudo-terminals) report no line errors.
-    if (!platform_->lineCounters(c).ok())
+    if (!readLineCounters(c))
         return;
-    const std::array<std::uint32_t, 5> now{c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun};
-    static constexpr std::array<TLineError, 5> kinds{leBreak, leFrame, leOverrun, leParity,
-                                                     leRxOverflow};
-    TLineErrors errors = 0;
-    for (std::size_t i = 0; i < now.size(); ++i)
-        if (now.at(i) != lineCounters_.at(i))
-            errors |= static_cast<TLineErrors>(1U << kinds.at(i));
+    const auto& was = lineCounters_;
+    const auto error = [](std::uint32_t a, std::uint32_t b, TLineError e) {
+        return static_cast<TLineErrors>(a != b ? 1U << e : 0U);
+    };
+    const TLineErrors errors =
+        error(was.brk, c.brk, leBreak) | error(was.frame, c.frame, leFrame) |
+        error(was.overrun, c.overrun, leOverrun) | error(was.parity, c.parity, leParity) |
+        error(was.bufferOverrun, c.bufferOverrun, leRxOverflow);
     // Cleared even without a handler, so that one assigned later sees only new errors.
-    lineCounters_ = now;
+    lineCounters_ = c;
     if (errors != 0 && onLineError_)
         onLineError_(this, errors);
 }

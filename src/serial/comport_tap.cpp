@@ -6,6 +6,7 @@
 #include <QMetaObject>
 
 #include <array>
+#include <thread>
 
 namespace quillmark::serial {
 
@@ -41,10 +42,22 @@ void LineTap::take(LineBatch& into) {
 
 } // namespace quillmark::serial
 
+void TCustomComPort::SetLineObserver(quillmark::serial::LineObserver* observer) {
+    lineObserver_.store(observer);
+    // Paired with tapBytes: a call that counted itself before this store sees the old
+    // observer and is waited for; a later one sees the new observer.
+    while (observerCalls_.load() != 0)
+        std::this_thread::yield();
+}
+
 void TCustomComPort::tapBytes(quillmark::LineDirection direction, const std::uint8_t* bytes,
                               std::size_t count) {
-    if (count > 0)
-        lineObserver_->bytesMoved(direction, quillmark::LineClock::now(), {bytes, count});
+    if (count == 0)
+        return;
+    observerCalls_.fetch_add(1);
+    if (auto* observer = lineObserver_.load())
+        observer->bytesMoved(direction, quillmark::LineClock::now(), {bytes, count});
+    observerCalls_.fetch_sub(1, std::memory_order_release);
 }
 
 void TCustomComPort::drainInputToObserver() {

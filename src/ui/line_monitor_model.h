@@ -33,6 +33,16 @@ public:
     [[nodiscard]] QString cellText(int row, int column) const;
     // The row as one line of text: the columns separated by tabs.
     [[nodiscard]] QString lineText(int row) const;
+    // The same for any item, its time counted from `origin`; safe on any thread.
+    [[nodiscard]] static QString cellText(const quillmark::LineItem& item, int column,
+                                          quillmark::LineClock::time_point origin);
+    [[nodiscard]] static QString lineText(const quillmark::LineItem& item,
+                                          quillmark::LineClock::time_point origin);
+    // Every row in order, and the time row 0 counts from.
+    [[nodiscard]] std::vector<quillmark::LineItem> rows() const;
+    [[nodiscard]] std::optional<quillmark::LineClock::time_point> origin() const {
+        return origin_;
+    }
 
 private:
     [[nodiscard]] std::size_t slot(int row) const;

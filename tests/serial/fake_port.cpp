@@ -76,8 +76,9 @@ public:
         return {};
     }
     OsResult lineCounters(LineCounters& counters) const override {
+        ++device_->counterReads;
         counters = device_->counters;
-        return {};
+        return OsResult{device_->countersError};
     }
     OsResult startLineWatch(LineWatch what, int notifyFd) override {
         if (!device_->canWatchLines)

@@ -15,6 +15,8 @@ struct FakeDevice {
     QStringList calls; // "open <path>", "purge output", "close"...
     int openError = 0;
     quillmark::serial::LineCounters counters;
+    int countersError = 0; // how asking for the counters fails (0: it does not)
+    int counterReads = 0;
     bool canWatchLines = true;
     quillmark::serial::LineWatch watching; // what the port asked to watch
     QByteArray input;

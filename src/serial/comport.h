@@ -7,7 +7,6 @@
 #include "process_priority.h"
 
 #include "core/line_direction.h"
-#include "serial/serial_platform.h"
 
 #include <QObject>
 
@@ -27,6 +26,8 @@ class TComThread;
 namespace quillmark::serial {
 class PlatformPort;
 struct OsResult;
+struct LineCounters;
+struct LineWatch;
 struct ThreadShared;
 class HandOverRelay;
 class LineObserver;
@@ -203,8 +204,8 @@ private:
     ms writeConstant_{0};
 };
 
-// The implementation (comport.cpp and friends) may add private members; the public
-// operations below are what the windows and the indicators rely on.
+// The public operations below are what the windows and the indicators rely on; the state
+// behind them is private to the implementation (comport_p.h).
 class TCustomComPort : public QObject {
     Q_OBJECT
 public:
@@ -299,7 +300,7 @@ public:
 
     // Between these two calls (reading a form description) Active only records its value.
     void BeginLoading();
-    [[nodiscard]] bool Loading() const { return loading_; }
+    [[nodiscard]] bool Loading() const;
 
     // Bits of the events that the assigned line-event handlers ask for (0 when none).
     [[nodiscard]] std::uint32_t EventMask() const;
@@ -317,9 +318,7 @@ public:
     // observer it replaces is running, so that observer may then go. Without one the byte
     // paths pay one pointer test.
     void SetLineObserver(quillmark::serial::LineObserver* observer);
-    [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const {
-        return lineObserver_.load();
-    }
+    [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const;
 
 signals:
     // The device went away under the open port (unplugged, line dropped); the port has
@@ -349,13 +348,6 @@ private:
         nsRxFlag,
         nsTxEmpty,
         nsCount
-    };
-    struct Transfer {
-        std::uint8_t* buffer = nullptr;
-        std::size_t length = 0;
-        std::size_t done = 0;
-        std::optional<std::chrono::steady_clock::time_point> deadline;
-        bool outstanding = false;
     };
 
     // The event-mask bit of a notify slot.
@@ -391,9 +383,7 @@ private:
     // The device's line counters; false where it has none (asked once per open).
     [[nodiscard]] bool readLineCounters(quillmark::serial::LineCounters& counters);
     // A cheap first test on the byte paths; tapBytes decides for certain.
-    [[nodiscard]] bool tapping() const {
-        return lineObserver_.load(std::memory_order_relaxed) != nullptr;
-    }
+    [[nodiscard]] bool tapping() const;
     void tapBytes(quillmark::LineDirection direction, const std::uint8_t* bytes, std::size_t count);
     void drainInputToObserver();
     [[nodiscard]] std::uint32_t lineEventsSinceLastDelivery();
@@ -404,39 +394,8 @@ private:
     void handleWaitError(ThreadShared& shared, int code);
     [[nodiscard]] bool closeOnEventThread();
 
-    std::unique_ptr<quillmark::serial::PlatformPort> platform_;
-    std::shared_ptr<ThreadShared> thread_;
-    // Runs the event thread's calls; lives on the port's thread, as long as thread_.
-    std::unique_ptr<quillmark::serial::HandOverRelay> relay_;
-    std::string deviceName_ = "COM1";
-    TBaudRate baudRate_ = brDefault;
-    int customBaudRate_ = 0;
-    TDataBits dataBits_ = dbDefault;
-    TParity parity_ = paDefault;
-    TStopBits stopBits_ = sbDefault;
-    TOptions options_ = 0;
-    TPriorityClass priorityClass_ = pcDefault;
-    bool synchronizeEvents_ = true;
-    TThreadPriority threadPriority_ = tpTimeCritical;
-    bool storedActive_ = false;
-    bool loading_ = false;
-    std::unique_ptr<TFlowControl> flowControl_;
-    std::unique_ptr<TCharacters> characters_;
-    std::unique_ptr<TBufferSizes> bufferSizes_;
-    std::unique_ptr<TTimeouts> timeouts_;
-    std::array<TNotifyEvent, nsCount> notify_;
-    TLineErrorEvent onLineError_;
-    quillmark::serial::ProcessPriority priority_;
-    int lastWaitError_ = 0;
-    quillmark::serial::LineWatch watching_; // what the platform's line watch was asked for
-    bool lineCountersUnsupported_ = false; // the open device has no counters nor TIOCMIWAIT
-    Transfer read_;
-    std::uint64_t bytesRead_ = 0;
-    std::uint64_t bytesPurged_ = 0;
-    std::atomic<quillmark::serial::LineObserver*> lineObserver_{nullptr};
-    std::atomic<int> observerCalls_{0}; // calls to the observer under way, on any thread
-    quillmark::serial::LineCounters lineCounters_;  // as the last CheckLineErrors saw them
-    quillmark::serial::LineCounters eventCounters_; // as the last delivery saw them
+    struct Private; // comport_p.h
+    std::unique_ptr<Private> d_;
 };
 
 class TComPort : public TCustomComPort {

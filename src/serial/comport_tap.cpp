@@ -1,6 +1,6 @@
 #include "serial/comport_tap.h"
 
-#include "serial/comport.h"
+#include "serial/comport_p.h"
 #include "serial/serial_platform.h"
 
 #include <QMetaObject>
@@ -42,11 +42,15 @@ void LineTap::take(LineBatch& into) {
 
 } // namespace quillmark::serial
 
+quillmark::serial::LineObserver* TCustomComPort::lineObserver() const {
+    return d_->lineObserver_.load();
+}
+
 void TCustomComPort::SetLineObserver(quillmark::serial::LineObserver* observer) {
-    lineObserver_.store(observer);
+    d_->lineObserver_.store(observer);
     // Paired with tapBytes: a call that counted itself before this store sees the old
     // observer and is waited for; a later one sees the new observer.
-    while (observerCalls_.load() != 0)
+    while (d_->observerCalls_.load() != 0)
         std::this_thread::yield();
 }
 
@@ -54,20 +58,20 @@ void TCustomComPort::tapBytes(quillmark::LineDirection direction, const std::uin
                               std::size_t count) {
     if (count == 0)
         return;
-    observerCalls_.fetch_add(1);
-    if (auto* observer = lineObserver_.load())
+    d_->observerCalls_.fetch_add(1);
+    if (auto* observer = d_->lineObserver_.load())
         observer->bytesMoved(direction, quillmark::LineClock::now(), {bytes, count});
-    observerCalls_.fetch_sub(1, std::memory_order_release);
+    d_->observerCalls_.fetch_sub(1, std::memory_order_release);
 }
 
 void TCustomComPort::drainInputToObserver() {
     // The bytes a purge would discard unseen: read them out first, so the monitor shows them.
     std::array<std::uint8_t, 256> buffer{};
     for (;;) {
-        const auto got = platform_->readSome(buffer.data(), buffer.size());
+        const auto got = d_->platform_->readSome(buffer.data(), buffer.size());
         if (got.code != 0 || got.count == 0)
             return;
-        bytesPurged_ += got.count;
+        d_->bytesPurged_ += got.count;
         tapBytes(quillmark::LineDirection::FromEncoder, buffer.data(), got.count);
         if (got.count < buffer.size())
             return;

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 
@@ -87,8 +88,31 @@ bool LineMonitor::capturing() const {
 }
 
 void LineMonitor::showEvent(QShowEvent* event) {
+    if (!placed_ && !event->spontaneous()) {
+        placed_ = true;
+        placeOverOwner();
+    }
     QWidget::showEvent(event);
     attach();
+}
+
+// Centred over the main window, and never larger than the screen it opens on.
+void LineMonitor::placeOverOwner() {
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The frame is not known before the first show: leave room for a typical one.
+    const QSize frame(16, 40);
+    resize(size().boundedTo(available.size() - frame));
+    QRect placed(QPoint(), size() + frame);
+    placed.moveCenter(owner ? owner->frameGeometry().center() : available.center());
+    placed.moveLeft(std::clamp(placed.left(), available.left(),
+                               std::max(available.left(), available.right() - placed.width())));
+    placed.moveTop(std::clamp(placed.top(), available.top(),
+                              std::max(available.top(), available.bottom() - placed.height())));
+    move(placed.topLeft());
 }
 
 void LineMonitor::hideEvent(QHideEvent* event) {

@@ -63,6 +63,7 @@ private:
     void detach();
     void deliver();
     void updateStatus();
+    void placeOverOwner();
     void saveDone(const QString& path, const QString& error);
 
     std::unique_ptr<Ui::LineMonitor> ui;
@@ -78,5 +79,6 @@ private:
     std::uint64_t dropped_ = 0;
     bool paused_ = false;
     bool saving_ = false;
+    bool placed_ = false;
     SaveFileChooser chooseSaveFile_;
 };

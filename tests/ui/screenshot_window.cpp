@@ -1,5 +1,5 @@
 // Shows one view of the program for tools/screenshots.sh and stays up until killed:
-//   quillmark-screenshot-window page <0..5> | about | online | ports
+//   quillmark-screenshot-window page <0..5> | about | online | ports | monitor
 //                               | send-progress | status-lime | status-red
 // The send views run a PI send against an encoder of their own on COM8 that stays silent,
 // answers 0xAA or answers a failure. The product itself reads no arguments or environment
@@ -73,6 +73,9 @@ int main(int argc, char* argv[]) {
     if (view == QLatin1String("ports"))
         QTimer::singleShot(0, &form1,
                            [&form1] { form1.guarded([&form1] { form1.PuertosSerie1Click(); }); });
+    if (view == QLatin1String("monitor"))
+        QTimer::singleShot(0, &form1,
+                           [&form1] { form1.guarded([&form1] { form1.MonitordeLnea1Click(); }); });
     if (encoder)
         QTimer::singleShot(500, &form1,
                            [&form1] { form1.guarded([&form1] { form1.SendPIClick(); }); });

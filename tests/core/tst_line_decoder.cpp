@@ -216,7 +216,7 @@ void TestLineDecoder::streams_data() {
         << QStringList{"Trama incompleta: 1 de 2 bytes [Trama incompleta]"};
     QTest::newRow("reply cut short at the end of the capture")
         << Script{{'>', 0, hex("102840")}, {'<', 10, hex("41")}}
-        << QStringList{"Lectura 64 bytes desde 40",
+        << QStringList{"Lectura Radiotexto",
                        "Respuesta corta: 1 de 64 bytes [Respuesta corta]"};
     QTest::newRow("read of no bytes waits for nothing")
         << Script{{'>', 0, hex("100500")}, {'<', 10, hex("41")}}

@@ -84,6 +84,7 @@ public:
         if (!device_->canWatchLines)
             return OsResult{ENOTTY};
         device_->watching = what;
+        ++device_->watchStarts;
         device_->notifyFd = notifyFd;
         return {};
     }

@@ -19,6 +19,7 @@ struct FakeDevice {
     int counterReads = 0;
     bool canWatchLines = true;
     quillmark::serial::LineWatch watching; // what the port asked to watch
+    int watchStarts = 0;
     QByteArray input;
     QByteArray output;
 

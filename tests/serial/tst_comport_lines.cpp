@@ -84,6 +84,7 @@ private slots:
     void lineErrorsAreClearedWithoutAHandler();
     void closeDiscardsUnsentOutput();
     void outputDrainedOnAPseudoTerminal();
+    void handlerChangesKeepTheWatch();
     void countersAskedOnceWhereUnsupported_data();
     void countersAskedOnceWhereUnsupported();
     void stopIsBounded_data();
@@ -191,6 +192,21 @@ void TestComPortLines::outputDrainedOnAPseudoTerminal() {
     port.SetOnTxEmpty({});
     QCOMPARE(threadIdNamed("OutputWatch"), -1);
     QVERIFY(threadIdNamed("ComThread") != -1);
+}
+
+// Restarting the watch threads costs the UI thread milliseconds: only a change of what is
+// watched does it.
+void TestComPortLines::handlerChangesKeepTheWatch() {
+    Opened o;
+    o.port.SetOnTxEmpty(TNotifyEvent(this, 1, [](QObject*) {}));
+    o.port.Open();
+    QCOMPARE(o.device->watchStarts, 1);
+    o.port.SetOnRxChar(TNotifyEvent(this, 2, [](QObject*) {}));
+    o.port.SetOnBreak(TNotifyEvent(this, 3, [](QObject*) {}));
+    QCOMPARE(o.device->watchStarts, 1);
+    o.port.SetOnCTSChange(TNotifyEvent(this, 4, [](QObject*) {}));
+    QCOMPARE(o.device->watchStarts, 2);
+    QVERIFY(o.device->watching.modemLines && o.device->watching.outputDrained);
 }
 
 void TestComPortLines::countersAskedOnceWhereUnsupported_data() {

@@ -4,9 +4,9 @@
 // The thread sleeps in epoll until the tool sends, a paced byte falls due, bytes are injected
 // or it is stopped; it never polls.
 
+#include "core/posix_file.h"
 #include "encoder_state.h"
 #include "line_model.h"
-#include "core/posix_file.h"
 
 #include <sys/epoll.h>
 

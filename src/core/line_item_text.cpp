@@ -30,7 +30,8 @@ using std::to_string;
 
 [[nodiscard]] std::optional<std::string> psScreen(int a) {
     if (a >= 104 && a < 232 && (a - 104) % 8 == 0)
-        return "PS, " + frameName((a - 104) / 64) + ", pantalla " + to_string((a - 104) % 64 / 8 + 1);
+        return "PS, " + frameName((a - 104) / 64) + ", pantalla " +
+               to_string((a - 104) % 64 / 8 + 1);
     return std::nullopt;
 }
 

@@ -103,7 +103,7 @@ void TCustomComPort::SetHandlerErrorReport(HandlerErrorReport report) {
 
 #define QUILLMARK_NOTIFY_SLOT(Name)                                                                \
     const TNotifyEvent& TCustomComPort::On##Name() const {                                         \
-        return d_->notify_[ns##Name];                                                                  \
+        return d_->notify_[ns##Name];                                                              \
     }                                                                                              \
     void TCustomComPort::SetOn##Name(TNotifyEvent h) {                                             \
         setNotify(ns##Name, std::move(h));                                                         \

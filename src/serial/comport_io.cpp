@@ -82,8 +82,8 @@ Deadline TCustomComPort::writeDeadline(int n) const {
 }
 
 void TCustomComPort::startRead(void* buffer, int length) {
-    d_->read_ = Private::Transfer{static_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(length), 0,
-                     readDeadline(length), true};
+    d_->read_ = Private::Transfer{static_cast<std::uint8_t*>(buffer),
+                                  static_cast<std::size_t>(length), 0, readDeadline(length), true};
     const auto got = d_->platform_->readSome(d_->read_.buffer, d_->read_.length);
     if (got.code != 0) {
         d_->read_ = Private::Transfer{};
@@ -144,10 +144,10 @@ void TCustomComPort::pumpRead() {
         const WaitOutcome outcome = d_->platform_->waitReadable(deadline, code);
         if (outcome == WaitOutcome::TimedOut)
             break;
-        const auto got =
-            outcome == WaitOutcome::Ready
-                ? d_->platform_->readSome(d_->read_.buffer + d_->read_.done, d_->read_.length - d_->read_.done)
-                : quillmark::serial::IoResult{0, code};
+        const auto got = outcome == WaitOutcome::Ready
+                             ? d_->platform_->readSome(d_->read_.buffer + d_->read_.done,
+                                                       d_->read_.length - d_->read_.done)
+                             : quillmark::serial::IoResult{0, code};
         if (got.code != 0) {
             d_->read_ = Private::Transfer{};
             CheckResult(quillmark::serial::OsResult{got.code});
@@ -155,7 +155,8 @@ void TCustomComPort::pumpRead() {
         if (got.count > 0)
             lastByte = Clock::now();
         if (tapping())
-            tapBytes(quillmark::LineDirection::FromEncoder, d_->read_.buffer + d_->read_.done, got.count);
+            tapBytes(quillmark::LineDirection::FromEncoder, d_->read_.buffer + d_->read_.done,
+                     got.count);
         d_->bytesRead_ += got.count;
         d_->read_.done += got.count;
     }
@@ -201,10 +202,10 @@ void TCustomComPort::CheckLineErrors() {
     const auto error = [](std::uint32_t a, std::uint32_t b, TLineError e) {
         return static_cast<TLineErrors>(a != b ? 1U << e : 0U);
     };
-    const TLineErrors errors =
-        error(was.brk, c.brk, leBreak) | error(was.frame, c.frame, leFrame) |
-        error(was.overrun, c.overrun, leOverrun) | error(was.parity, c.parity, leParity) |
-        error(was.bufferOverrun, c.bufferOverrun, leRxOverflow);
+    const TLineErrors errors = error(was.brk, c.brk, leBreak) | error(was.frame, c.frame, leFrame) |
+                               error(was.overrun, c.overrun, leOverrun) |
+                               error(was.parity, c.parity, leParity) |
+                               error(was.bufferOverrun, c.bufferOverrun, leRxOverflow);
     // Cleared even without a handler, so that one assigned later sees only new errors.
     d_->lineCounters_ = c;
     if (errors != 0 && d_->onLineError_)

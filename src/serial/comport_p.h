@@ -51,13 +51,13 @@ struct TCustomComPort::Private {
     quillmark::serial::ProcessPriority priority_;
     int lastWaitError_ = 0;
     quillmark::serial::LineWatch watching_; // what the platform's line watch was asked for
-    bool lineCountersUnsupported_ = false; // the open device has no counters nor TIOCMIWAIT
+    bool lineCountersUnsupported_ = false;  // the open device has no counters nor TIOCMIWAIT
     Transfer read_;
     std::uint64_t bytesRead_ = 0;
     std::uint64_t bytesPurged_ = 0;
     std::atomic<quillmark::serial::LineObserver*> lineObserver_{nullptr};
-    std::atomic<int> observerCalls_{0}; // calls to the observer under way, on any thread
-    quillmark::serial::LineCounters lineCounters_;  // as the last CheckLineErrors saw them
+    std::atomic<int> observerCalls_{0};            // calls to the observer under way, on any thread
+    quillmark::serial::LineCounters lineCounters_; // as the last CheckLineErrors saw them
     quillmark::serial::LineCounters eventCounters_; // as the last delivery saw them
 };
 

@@ -8,7 +8,8 @@
 namespace quillmark::serial {
 
 // Milliseconds until `deadline`: -1 without one (wait for ever), 0 once it has passed.
-[[nodiscard]] inline int remainingMs(std::optional<std::chrono::steady_clock::time_point> deadline) {
+[[nodiscard]] inline int
+remainingMs(std::optional<std::chrono::steady_clock::time_point> deadline) {
     if (!deadline)
         return -1;
     const auto left =

@@ -40,9 +40,7 @@ public:
                                           quillmark::LineClock::time_point origin);
     // Every row in order, and the time row 0 counts from.
     [[nodiscard]] std::vector<quillmark::LineItem> rows() const;
-    [[nodiscard]] std::optional<quillmark::LineClock::time_point> origin() const {
-        return origin_;
-    }
+    [[nodiscard]] std::optional<quillmark::LineClock::time_point> origin() const { return origin_; }
 
 private:
     [[nodiscard]] std::size_t slot(int row) const;

@@ -13,15 +13,16 @@ namespace {
 } // namespace
 
 QDateTime clockTimeOf(quillmark::LineClock::time_point when) {
-    const auto ago = std::chrono::duration_cast<std::chrono::milliseconds>(
-        quillmark::LineClock::now() - when);
+    const auto ago =
+        std::chrono::duration_cast<std::chrono::milliseconds>(quillmark::LineClock::now() - when);
     return QDateTime::currentDateTime().addMSecs(-ago.count());
 }
 
 QString lineLogHeader(const LineLog& log) {
     QString header = QStringLiteral("# Monitor de línea, puerto %1\n").arg(log.portName);
     if (!log.items.empty())
-        header += QStringLiteral("# Tiempos desde la primera fila: %1\n").arg(stamp(log.firstRowAt));
+        header +=
+            QStringLiteral("# Tiempos desde la primera fila: %1\n").arg(stamp(log.firstRowAt));
     header += QStringLiteral("# Guardado: %1\n").arg(stamp(log.savedAt));
     return header;
 }

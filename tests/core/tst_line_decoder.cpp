@@ -216,8 +216,7 @@ void TestLineDecoder::streams_data() {
         << QStringList{"Trama incompleta: 1 de 2 bytes [Trama incompleta]"};
     QTest::newRow("reply cut short at the end of the capture")
         << Script{{'>', 0, hex("102840")}, {'<', 10, hex("41")}}
-        << QStringList{"Lectura Radiotexto",
-                       "Respuesta corta: 1 de 64 bytes [Respuesta corta]"};
+        << QStringList{"Lectura Radiotexto", "Respuesta corta: 1 de 64 bytes [Respuesta corta]"};
     QTest::newRow("read of no bytes waits for nothing")
         << Script{{'>', 0, hex("100500")}, {'<', 10, hex("41")}}
         << QStringList{"Lectura 0 bytes desde 5", "Byte tardío [Byte tardío]"};

@@ -11,8 +11,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
-#include <QTableView>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 

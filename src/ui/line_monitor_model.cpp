@@ -46,7 +46,7 @@ std::size_t LineMonitorModel::slot(int row) const {
 }
 
 const LineItem& LineMonitorModel::item(int row) const {
-    return ring_[slot(row)];
+    return *ring_[slot(row)];
 }
 
 QString LineMonitorModel::cellText(int row, int column) const {
@@ -59,11 +59,11 @@ QString LineMonitorModel::lineText(int row) const {
     return lineText(it, origin_.value_or(it.time));
 }
 
-std::vector<LineItem> LineMonitorModel::rows() const {
-    std::vector<LineItem> out;
+std::vector<std::shared_ptr<const LineItem>> LineMonitorModel::rows() const {
+    std::vector<std::shared_ptr<const LineItem>> out;
     out.reserve(static_cast<std::size_t>(size_));
     for (int row = 0; row < size_; ++row)
-        out.push_back(item(row));
+        out.push_back(ring_[slot(row)]);
     return out;
 }
 
@@ -161,10 +161,11 @@ void LineMonitorModel::append(std::vector<LineItem>& items) {
     }
     beginInsertRows({}, size_, size_ + incoming - 1);
     for (auto it = first; it != items.end(); ++it) {
+        auto shared = std::make_shared<const LineItem>(std::move(*it));
         if (ring_.size() < cap)
-            ring_.push_back(std::move(*it));
+            ring_.push_back(std::move(shared));
         else
-            ring_[slot(size_)] = std::move(*it);
+            ring_[slot(size_)] = std::move(shared);
         ++size_;
     }
     endInsertRows();

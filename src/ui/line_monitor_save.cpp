@@ -36,7 +36,7 @@ bool writeLineLog(const QString& path, const LineLog& log, QString& error) {
     file.write(lineLogHeader(log).toUtf8());
     QByteArray chunk;
     for (const auto& item : log.items) {
-        chunk += (LineMonitorModel::lineText(item, log.origin) + QLatin1Char('\n')).toUtf8();
+        chunk += (LineMonitorModel::lineText(*item, log.origin) + QLatin1Char('\n')).toUtf8();
         if (chunk.size() > (1 << 16)) {
             file.write(chunk);
             chunk.clear();

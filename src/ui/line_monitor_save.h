@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 struct LineLog {
@@ -15,7 +16,7 @@ struct LineLog {
     QDateTime firstRowAt; // the clock time of row 0, which the times count from
     QDateTime savedAt;
     quillmark::LineClock::time_point origin{};
-    std::vector<quillmark::LineItem> items;
+    std::vector<std::shared_ptr<const quillmark::LineItem>> items;
 };
 
 // The clock time at which a line time was read.

@@ -13,8 +13,8 @@
 #include "serial/comport.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -181,7 +181,8 @@ int main(int argc, char** argv) {
     monitor.saveRows(dir.filePath(QStringLiteral("monitor.txt")));
     const double uiMs = std::chrono::duration<double, std::milli>(Clock::now() - saveStart).count();
     waitForSave.exec();
-    const double allMs = std::chrono::duration<double, std::milli>(Clock::now() - saveStart).count();
+    const double allMs =
+        std::chrono::duration<double, std::milli>(Clock::now() - saveStart).count();
     std::printf("  save of the full ring: UI thread %.1f ms, file written after %.0f ms (%s)\n",
                 uiMs, allMs, written ? "ok" : "FAILED");
     monitor.close();

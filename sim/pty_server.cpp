@@ -40,7 +40,7 @@ void watch(int epollFd, int fd, std::uint32_t events, Tag tag) {
 // Raw 8N1 at 2400 bit/s, so that nothing is echoed or translated before the tool sets
 // the line up itself.
 void makeRaw(const char* slave) {
-    const UniqueFd fd(checked(::open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC), "open slave"));
+    const posix::UniqueFd fd(checked(::open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC), "open slave"));
     termios tio{};
     checked(::tcgetattr(fd.get(), &tio), "tcgetattr");
     ::cfmakeraw(&tio);

@@ -4,9 +4,9 @@
 // The thread sleeps in epoll until the tool sends, a paced byte falls due, bytes are injected
 // or it is stopped; it never polls.
 
+#include "core/posix_file.h"
 #include "encoder_state.h"
 #include "line_model.h"
-#include "unique_fd.h"
 
 #include <sys/epoll.h>
 
@@ -59,10 +59,10 @@ private:
     EncoderState& state_;
     LineModel line_;
     std::string slavePath_;
-    UniqueFd master_;
-    UniqueFd wake_;  // eventfd: stop or injected bytes
-    UniqueFd timer_; // timerfd on absolute deadlines, so pacing never drifts
-    UniqueFd epoll_;
+    posix::UniqueFd master_;
+    posix::UniqueFd wake_;  // eventfd: stop or injected bytes
+    posix::UniqueFd timer_; // timerfd on absolute deadlines, so pacing never drifts
+    posix::UniqueFd epoll_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> hungUp_{false};

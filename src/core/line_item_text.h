@@ -10,7 +10,7 @@ namespace quillmark {
 
 // "Enviado" (to the encoder) or "Recibido".
 [[nodiscard]] std::string lineDirectionText(LineDirection direction);
-// "Escritura PI, Frame 2", "Respuesta: AA correcto", "Lectura 4 bytes desde 104"...
+// "Escritura PI, Frame 2", "Respuesta: AA correcto", "Lectura PI, Frame 1"...
 [[nodiscard]] std::string lineItemMeaning(const LineItem& item);
 // What is wrong with the item, or empty.
 [[nodiscard]] std::string lineItemFault(const LineItem& item);

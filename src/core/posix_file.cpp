@@ -24,6 +24,11 @@ int UniqueFd::release() {
     return fd;
 }
 
+void UniqueFd::reset(int fd) {
+    (void)close();
+    fd_ = fd;
+}
+
 int UniqueFd::close() {
     if (fd_ < 0)
         return 0;
@@ -47,12 +52,9 @@ UniqueFd openExistingForWriting(const std::filesystem::path& path, int& err) {
 
 int writeAll(int fd, std::span<const std::byte> data) {
     while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t n = retryOnInterrupt([&] { return ::write(fd, data.data(), data.size()); });
+        if (n < 0)
             return errno;
-        }
         if (n == 0)
             return EIO; // no progress and no error: never report that as success
         data = data.subspan(static_cast<std::size_t>(n));
@@ -63,12 +65,10 @@ int writeAll(int fd, std::span<const std::byte> data) {
 int readUpTo(int fd, std::span<std::byte> buffer, std::size_t& got) {
     got = 0;
     while (got < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t n =
+            retryOnInterrupt([&] { return ::read(fd, buffer.data() + got, buffer.size() - got); });
+        if (n < 0)
             return errno;
-        }
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);

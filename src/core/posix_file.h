@@ -3,6 +3,7 @@
 // Small POSIX file helpers shared by the station file and the port setting file.
 // Failures are reported as errno values so each caller words them its own way.
 
+#include <cerrno>
 #include <cstddef>
 #include <filesystem>
 #include <span>
@@ -23,12 +24,23 @@ public:
     [[nodiscard]] int get() const { return fd_; }
     [[nodiscard]] bool valid() const { return fd_ >= 0; }
     int release();
+    // Closes the one held, if any, and takes `fd`.
+    void reset(int fd = -1);
     // Closes now; returns 0 or the errno of a failed close.
     [[nodiscard]] int close();
 
 private:
     int fd_ = -1;
 };
+
+// Repeats a call that a signal interrupted (it failed with EINTR); returns its last result.
+template <typename Call> [[nodiscard]] auto retryOnInterrupt(Call&& call) {
+    for (;;) {
+        auto rc = call();
+        if (rc >= 0 || errno != EINTR)
+            return rc;
+    }
+}
 
 // Opens read-only; returns an invalid fd and sets err on failure.
 [[nodiscard]] UniqueFd openForReading(const std::filesystem::path& path, int& err);

@@ -1,4 +1,4 @@
-#include "serial/comport.h"
+#include "serial/comport_p.h"
 
 #include "serial/comthread.h"
 #include "serial/serial_platform.h"
@@ -28,10 +28,7 @@ constexpr const char* kAbout =
 } // namespace
 
 TCustomComPort::TCustomComPort(QObject* owner)
-    : QObject(owner), flowControl_(std::make_unique<TFlowControl>(*this)),
-      characters_(std::make_unique<TCharacters>(*this)),
-      bufferSizes_(std::make_unique<TBufferSizes>(*this)),
-      timeouts_(std::make_unique<TTimeouts>(*this)) {}
+    : QObject(owner), d_(std::make_unique<Private>(*this)) {}
 
 TCustomComPort::~TCustomComPort() {
     try {
@@ -43,14 +40,18 @@ TCustomComPort::~TCustomComPort() {
 }
 
 void TCustomComPort::BeginLoading() {
-    loading_ = true;
+    d_->loading_ = true;
+}
+
+bool TCustomComPort::Loading() const {
+    return d_->loading_;
 }
 
 void TCustomComPort::FinishLoading() {
-    if (!loading_)
+    if (!d_->loading_)
         return;
-    loading_ = false;
-    SetActive(storedActive_);
+    d_->loading_ = false;
+    SetActive(d_->storedActive_);
 }
 
 std::string TCustomComPort::About() const {
@@ -84,25 +85,26 @@ void TCustomComPort::Close() {
 }
 
 bool TCustomComPort::Active() const {
-    return platform_ && platform_->isOpen();
+    return d_->platform_ && d_->platform_->isOpen();
 }
 
 void TCustomComPort::SetActive(bool v) {
-    if (v != Active() && !loading_) {
+    if (v != Active() && !d_->loading_) {
         if (v)
             Open();
         else
             Close();
     }
-    storedActive_ = v;
+    d_->storedActive_ = v;
 }
 
 void TCustomComPort::CreateHandle() {
     DestroyHandle();
     try {
         applyPriorityClass();
-        platform_ = quillmark::serial::createPlatformPort(deviceName_);
-        CheckResult(platform_->open(quillmark::serial::resolveDeviceName(deviceName_)));
+        d_->platform_ = quillmark::serial::createPlatformPort(d_->deviceName_);
+        d_->lineCountersUnsupported_ = false;
+        CheckResult(d_->platform_->open(quillmark::serial::resolveDeviceName(d_->deviceName_)));
         PurgeInput();
         PurgeOutput();
         ApplyBufferSizes();
@@ -121,20 +123,20 @@ void TCustomComPort::DestroyHandle() {
     // A real UART would otherwise hold close() until its queue drained (forever under flow
     // control); no one waits for an outstanding write anyway.
     if (Active())
-        (void)platform_->purge(false, true);
-    if (platform_)
-        platform_->close();
-    read_ = Transfer{};
+        (void)d_->platform_->purge(false, true);
+    if (d_->platform_)
+        d_->platform_->close();
+    d_->read_ = Private::Transfer{};
     restorePriorityClass();
 }
 
 void TCustomComPort::applyPriorityClass() {
-    if (priorityClass_ != pcDefault)
-        priority_.apply(niceOf(priorityClass_));
+    if (d_->priorityClass_ != pcDefault)
+        d_->priority_.apply(niceOf(d_->priorityClass_));
 }
 
 void TCustomComPort::restorePriorityClass() {
-    priority_.restore();
+    d_->priority_.restore();
 }
 
 void TCustomComPort::CheckResult(OsResult result) const {
@@ -176,16 +178,16 @@ void TCustomComPort::CheckClosed() {
 }
 
 void TCustomComPort::PurgeInput() {
-    if (lineObserver_)
+    if (tapping())
         drainInputToObserver();
     int queued = 0;
-    if (platform_->inputQueue(queued).ok() && queued > 0)
-        bytesPurged_ += static_cast<std::uint64_t>(queued);
-    CheckResult(platform_->purge(true, false));
+    if (d_->platform_->inputQueue(queued).ok() && queued > 0)
+        d_->bytesPurged_ += static_cast<std::uint64_t>(queued);
+    CheckResult(d_->platform_->purge(true, false));
 }
 
 void TCustomComPort::PurgeOutput() {
-    CheckResult(platform_->purge(false, true));
+    CheckResult(d_->platform_->purge(false, true));
 }
 
 void TCustomComPort::ResetDevice() {
@@ -197,7 +199,7 @@ void TCustomComPort::ResetDevice() {
 TModemStatus TCustomComPort::ModemStatus() const {
     CheckOpen();
     quillmark::serial::ModemLines lines;
-    CheckResult(platform_->modemLines(lines));
+    CheckResult(d_->platform_->modemLines(lines));
     TModemStatus status = 0;
     if (lines.cts)
         status |= 1U << msCTS;
@@ -213,62 +215,62 @@ TModemStatus TCustomComPort::ModemStatus() const {
 int TCustomComPort::InputCount() const {
     CheckOpen();
     int count = 0;
-    CheckResult(platform_->inputQueue(count));
+    CheckResult(d_->platform_->inputQueue(count));
     return count;
 }
 
 int TCustomComPort::OutputCount() const {
     CheckOpen();
     int count = 0;
-    CheckResult(platform_->outputQueue(count));
+    CheckResult(d_->platform_->outputQueue(count));
     return count;
 }
 
 const std::string& TCustomComPort::DeviceName() const {
-    return deviceName_;
+    return d_->deviceName_;
 }
 
 void TCustomComPort::SetDeviceName(const std::string& name) {
-    if (name == deviceName_)
+    if (name == d_->deviceName_)
         return;
     CheckClosed();
-    deviceName_ = name;
+    d_->deviceName_ = name;
 }
 
 TPriorityClass TCustomComPort::PriorityClass() const {
-    return priorityClass_;
+    return d_->priorityClass_;
 }
 
 void TCustomComPort::SetPriorityClass(TPriorityClass v) {
-    if (v == priorityClass_)
+    if (v == d_->priorityClass_)
         return;
     CheckClosed();
-    priorityClass_ = v;
+    d_->priorityClass_ = v;
 }
 
 bool TCustomComPort::SynchronizeEvents() const {
-    return synchronizeEvents_;
+    return d_->synchronizeEvents_;
 }
 
 void TCustomComPort::SetSynchronizeEvents(bool v) {
-    if (v == synchronizeEvents_)
+    if (v == d_->synchronizeEvents_)
         return;
     CheckClosed();
-    synchronizeEvents_ = v;
+    d_->synchronizeEvents_ = v;
 }
 
 TFlowControl& TCustomComPort::FlowControl() {
-    return *flowControl_;
+    return *d_->flowControl_;
 }
 
 TCharacters& TCustomComPort::Characters() {
-    return *characters_;
+    return *d_->characters_;
 }
 
 TBufferSizes& TCustomComPort::BufferSizes() {
-    return *bufferSizes_;
+    return *d_->bufferSizes_;
 }
 
 TTimeouts& TCustomComPort::Timeouts() {
-    return *timeouts_;
+    return *d_->timeouts_;
 }

@@ -11,6 +11,7 @@
 #include <QObject>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -25,6 +26,7 @@ class TComThread;
 namespace quillmark::serial {
 class PlatformPort;
 struct OsResult;
+struct LineCounters;
 struct LineWatch;
 struct ThreadShared;
 class HandOverRelay;
@@ -208,8 +210,8 @@ private:
     ms writeConstant_{0};
 };
 
-// The implementation (comport.cpp and friends) may add private members; the public
-// operations below are what the windows and the indicators rely on.
+// The public operations below are what the windows and the indicators rely on; the state
+// behind them is private to the implementation (comport_p.h).
 class TCustomComPort : public QObject {
     Q_OBJECT
 public:
@@ -304,7 +306,7 @@ public:
 
     // Between these two calls (reading a form description) Active only records its value.
     void BeginLoading();
-    [[nodiscard]] bool Loading() const { return loading_; }
+    [[nodiscard]] bool Loading() const;
 
     // Bits of the events that the assigned line-event handlers ask for (0 when none).
     [[nodiscard]] std::uint32_t EventMask() const;
@@ -318,10 +320,11 @@ public:
     static void SetHandlerErrorReport(HandlerErrorReport report);
 
     // Sees every byte written and read, and the input a purge discards, on the thread that
-    // moves it (comport_tap.h). Not owned; nullptr detaches. Without one the byte paths pay
-    // one pointer test.
-    void SetLineObserver(quillmark::serial::LineObserver* observer) { lineObserver_ = observer; }
-    [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const { return lineObserver_; }
+    // moves it (comport_tap.h). Not owned; nullptr detaches. Returns once no call to the
+    // observer it replaces is running, so that observer may then go. Without one the byte
+    // paths pay one pointer test.
+    void SetLineObserver(quillmark::serial::LineObserver* observer);
+    [[nodiscard]] quillmark::serial::LineObserver* lineObserver() const;
 
 signals:
     // The device went away under the open port (unplugged, line dropped); the port has
@@ -352,14 +355,9 @@ private:
         nsTxEmpty,
         nsCount
     };
-    struct Transfer {
-        std::uint8_t* buffer = nullptr;
-        std::size_t length = 0;
-        std::size_t done = 0;
-        std::optional<std::chrono::steady_clock::time_point> deadline;
-        bool outstanding = false;
-    };
 
+    // The event-mask bit of a notify slot.
+    [[nodiscard]] static std::uint32_t bitOf(std::size_t slot);
     void DestroyHandle();
     void CheckResult(quillmark::serial::OsResult result) const;
     [[noreturn]] void RaiseError(int code, const std::string& message) const;
@@ -391,6 +389,10 @@ private:
     [[nodiscard]] std::uint64_t bytesTakenFromInput() const;
     [[nodiscard]] int inputQueueOrZero() const;
     void snapshotLineCounters();
+    // The device's line counters; false where it has none (asked once per open).
+    [[nodiscard]] bool readLineCounters(quillmark::serial::LineCounters& counters);
+    // A cheap first test on the byte paths; tapBytes decides for certain.
+    [[nodiscard]] bool tapping() const;
     void tapBytes(quillmark::LineDirection direction, const std::uint8_t* bytes, std::size_t count);
     void drainInputToObserver();
     [[nodiscard]] std::uint32_t lineEventsSinceLastDelivery();
@@ -401,36 +403,8 @@ private:
     void handleWaitError(ThreadShared& shared, int code);
     [[nodiscard]] bool closeOnEventThread();
 
-    std::unique_ptr<quillmark::serial::PlatformPort> platform_;
-    std::shared_ptr<ThreadShared> thread_;
-    // Runs the event thread's calls; lives on the port's thread, as long as thread_.
-    std::unique_ptr<quillmark::serial::HandOverRelay> relay_;
-    std::string deviceName_ = "COM1";
-    TBaudRate baudRate_ = brDefault;
-    int customBaudRate_ = 0;
-    TDataBits dataBits_ = dbDefault;
-    TParity parity_ = paDefault;
-    TStopBits stopBits_ = sbDefault;
-    TOptions options_ = 0;
-    TPriorityClass priorityClass_ = pcDefault;
-    bool synchronizeEvents_ = true;
-    TThreadPriority threadPriority_ = tpTimeCritical;
-    bool storedActive_ = false;
-    bool loading_ = false;
-    std::unique_ptr<TFlowControl> flowControl_;
-    std::unique_ptr<TCharacters> characters_;
-    std::unique_ptr<TBufferSizes> bufferSizes_;
-    std::unique_ptr<TTimeouts> timeouts_;
-    std::array<TNotifyEvent, nsCount> notify_;
-    TLineErrorEvent onLineError_;
-    quillmark::serial::ProcessPriority priority_;
-    int lastWaitError_ = 0;
-    Transfer read_;
-    std::uint64_t bytesRead_ = 0;
-    std::uint64_t bytesPurged_ = 0;
-    quillmark::serial::LineObserver* lineObserver_ = nullptr;
-    std::array<std::uint32_t, 5> lineCounters_{};  // as the last CheckLineErrors saw them
-    std::array<std::uint32_t, 9> eventCounters_{}; // as the last delivery saw them
+    struct Private; // comport_p.h
+    std::unique_ptr<Private> d_;
 };
 
 class TComPort : public TCustomComPort {

@@ -1,7 +1,7 @@
 // Line events: the handler slots, the event mask, the event thread's start and stop, and
 // the dispatch of a notification on the port's thread.
 
-#include "serial/comport.h"
+#include "serial/comport_p.h"
 
 #include "serial/comthread.h"
 
@@ -14,15 +14,69 @@ using quillmark::serial::ThreadLevel;
 
 namespace {
 
-// Event bits of the notify slots, in dispatch order (see NotifySlot).
-constexpr std::array<std::uint32_t, 12> kNotifyBits{0x0040, 0x0008, 0x0010, 0x0800, 0x1000, 0x0200,
-                                                    0x0100, 0x0020, 0x0400, 0x0001, 0x0002, 0x0004};
-constexpr std::uint32_t kLineErrorBit = 0x0080;
-constexpr std::uint32_t kRxCharBit = 0x0001;
-constexpr std::uint32_t kTxEmptyBit = 0x0004;
-// Event bits of the counters in eventCounters_ order: break, four errors, four modem lines.
-constexpr std::array<std::uint32_t, 9> kCounterBits{0x0040, 0x0080, 0x0080, 0x0080, 0x0080,
-                                                    0x0008, 0x0010, 0x0100, 0x0020};
+// The event bits of the line events (the values of the Windows event mask).
+constexpr std::uint32_t evRxChar = 0x0001;
+constexpr std::uint32_t evRxFlag = 0x0002;
+constexpr std::uint32_t evTxEmpty = 0x0004;
+constexpr std::uint32_t evCTS = 0x0008;
+constexpr std::uint32_t evDSR = 0x0010;
+constexpr std::uint32_t evRLSD = 0x0020;
+constexpr std::uint32_t evBreak = 0x0040;
+constexpr std::uint32_t evErr = 0x0080;
+constexpr std::uint32_t evRing = 0x0100;
+constexpr std::uint32_t evPrinterError = 0x0200;
+constexpr std::uint32_t evRx80Full = 0x0400;
+constexpr std::uint32_t evEvent1 = 0x0800;
+constexpr std::uint32_t evEvent2 = 0x1000;
+
+} // namespace
+
+std::uint32_t TCustomComPort::bitOf(std::size_t slot) {
+    using Port = TCustomComPort;
+    switch (slot) {
+    case Port::nsBreak:
+        return evBreak;
+    case Port::nsCTSChange:
+        return evCTS;
+    case Port::nsDSRChange:
+        return evDSR;
+    case Port::nsEvent1:
+        return evEvent1;
+    case Port::nsEvent2:
+        return evEvent2;
+    case Port::nsPrinterError:
+        return evPrinterError;
+    case Port::nsRing:
+        return evRing;
+    case Port::nsRLSDChange:
+        return evRLSD;
+    case Port::nsRx80PercFull:
+        return evRx80Full;
+    case Port::nsRxChar:
+        return evRxChar;
+    case Port::nsRxFlag:
+        return evRxFlag;
+    case Port::nsTxEmpty:
+        return evTxEmpty;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+// The events a change of the device's counters stands for.
+[[nodiscard]] std::uint32_t eventsBetween(const quillmark::serial::LineCounters& was,
+                                          const quillmark::serial::LineCounters& now) {
+    const auto changed = [](std::uint32_t a, std::uint32_t b, std::uint32_t bit) {
+        return a != b ? bit : 0U;
+    };
+    const bool error = was.frame != now.frame || was.overrun != now.overrun ||
+                       was.parity != now.parity || was.bufferOverrun != now.bufferOverrun;
+    return changed(was.brk, now.brk, evBreak) | (error ? evErr : 0U) |
+           changed(was.cts, now.cts, evCTS) | changed(was.dsr, now.dsr, evDSR) |
+           changed(was.ring, now.ring, evRing) | changed(was.rlsd, now.rlsd, evRLSD);
+}
 
 TCustomComPort::HandlerErrorReport& handlerErrorReport() {
     static TCustomComPort::HandlerErrorReport report;
@@ -49,7 +103,7 @@ void TCustomComPort::SetHandlerErrorReport(HandlerErrorReport report) {
 
 #define QUILLMARK_NOTIFY_SLOT(Name)                                                                \
     const TNotifyEvent& TCustomComPort::On##Name() const {                                         \
-        return notify_[ns##Name];                                                                  \
+        return d_->notify_[ns##Name];                                                              \
     }                                                                                              \
     void TCustomComPort::SetOn##Name(TNotifyEvent h) {                                             \
         setNotify(ns##Name, std::move(h));                                                         \
@@ -70,43 +124,43 @@ QUILLMARK_NOTIFY_SLOT(TxEmpty)
 #undef QUILLMARK_NOTIFY_SLOT
 
 const TLineErrorEvent& TCustomComPort::OnLineError() const {
-    return onLineError_;
+    return d_->onLineError_;
 }
 
 void TCustomComPort::SetOnLineError(TLineErrorEvent h) {
-    if (h == onLineError_)
+    if (h == d_->onLineError_)
         return;
-    onLineError_ = std::move(h);
+    d_->onLineError_ = std::move(h);
     UpdateEventMask();
 }
 
 void TCustomComPort::setNotify(NotifySlot slot, TNotifyEvent h) {
-    if (h == notify_.at(slot))
+    if (h == d_->notify_.at(slot))
         return;
-    notify_.at(slot) = std::move(h);
+    d_->notify_.at(slot) = std::move(h);
     UpdateEventMask();
 }
 
 std::uint32_t TCustomComPort::EventMask() const {
-    std::uint32_t mask = onLineError_ ? kLineErrorBit : 0;
-    for (std::size_t i = 0; i < notify_.size(); ++i)
-        if (notify_.at(i))
-            mask |= kNotifyBits.at(i);
+    std::uint32_t mask = d_->onLineError_ ? evErr : 0;
+    for (std::size_t i = 0; i < d_->notify_.size(); ++i)
+        if (d_->notify_.at(i))
+            mask |= bitOf(i);
     return mask;
 }
 
 TThreadPriority TCustomComPort::ThreadPriority() const {
-    return threadPriority_;
+    return d_->threadPriority_;
 }
 
 void TCustomComPort::SetThreadPriority(TThreadPriority v) {
-    if (v == threadPriority_)
+    if (v == d_->threadPriority_)
         return;
-    threadPriority_ = v;
-    if (thread_) {
+    d_->threadPriority_ = v;
+    if (d_->thread_) {
         // The thread sets its own priority when poked: it may have ended meanwhile.
-        thread_->level = static_cast<int>(v);
-        thread_->waiter.poke();
+        d_->thread_->level = static_cast<int>(v);
+        d_->thread_->waiter.poke();
     }
 }
 
@@ -116,7 +170,7 @@ void TCustomComPort::UpdateEventMask() {
     const std::uint32_t mask = EventMask();
     if (mask == 0)
         StopThread();
-    else if (thread_)
+    else if (d_->thread_)
         restartLineWatch();
     else
         StartThread();
@@ -125,37 +179,42 @@ void TCustomComPort::UpdateEventMask() {
 quillmark::serial::LineWatch TCustomComPort::lineWatchWanted() const {
     quillmark::serial::LineWatch want;
     for (const NotifySlot slot : {nsCTSChange, nsDSRChange, nsRing, nsRLSDChange})
-        want.modemLines = want.modemLines || static_cast<bool>(notify_.at(slot));
-    want.outputDrained = static_cast<bool>(notify_.at(nsTxEmpty));
+        want.modemLines = want.modemLines || static_cast<bool>(d_->notify_.at(slot));
+    want.outputDrained = static_cast<bool>(d_->notify_.at(nsTxEmpty));
     return want;
 }
 
 // A device that cannot report an event (a pseudo-terminal has no modem lines) raises none.
 void TCustomComPort::restartLineWatch() {
-    platform_->stopLineWatch();
-    const auto want = lineWatchWanted();
+    auto want = lineWatchWanted();
+    want.modemLines = want.modemLines && !d_->lineCountersUnsupported_;
+    if (want == d_->watching_)
+        return;
+    d_->platform_->stopLineWatch();
+    d_->watching_ = want;
     if (want.modemLines || want.outputDrained)
-        (void)platform_->startLineWatch(want, thread_->waiter.lineDescriptor());
+        (void)d_->platform_->startLineWatch(want, d_->thread_->waiter.lineDescriptor());
 }
 
 void TCustomComPort::StartThread() {
-    if (thread_)
+    if (d_->thread_)
         return;
     auto shared = std::make_shared<ThreadShared>();
     shared->port = this;
-    shared->synchronize = synchronizeEvents_;
-    shared->level = static_cast<int>(threadPriority_);
-    CheckResult(shared->waiter.create(platform_->descriptor()));
+    shared->synchronize = d_->synchronizeEvents_;
+    shared->level = static_cast<int>(d_->threadPriority_);
+    CheckResult(shared->waiter.create(d_->platform_->descriptor()));
     CheckResult(shared->handOver.create());
-    relay_ = std::make_unique<quillmark::serial::HandOverRelay>(shared->handOver);
+    d_->relay_ = std::make_unique<quillmark::serial::HandOverRelay>(shared->handOver);
     // Known to the port before the thread runs: its first delivery may come at once.
-    thread_ = shared;
+    d_->thread_ = shared;
     restartLineWatch();
     try {
         TComThread::Start(shared);
     } catch (const std::system_error& e) {
-        platform_->stopLineWatch();
-        thread_.reset();
+        d_->platform_->stopLineWatch();
+        d_->watching_ = {};
+        d_->thread_.reset();
         retireRelay(false);
         const int code = e.code().value();
         RaiseError(code, "Thread creation error: " + quillmark::serial::systemErrorText(code));
@@ -163,28 +222,29 @@ void TCustomComPort::StartThread() {
 }
 
 void TCustomComPort::StopThread() {
-    if (!thread_)
+    if (!d_->thread_)
         return;
-    thread_->terminate = true;
+    d_->thread_->terminate = true;
     // Nothing may write to the waiter's descriptors once the thread's state can go.
-    platform_->stopLineWatch();
-    retireRelay(thread_->handOver.stop());
-    thread_->waiter.forgetDevice(platform_->descriptor());
-    thread_->waiter.poke();
+    d_->platform_->stopLineWatch();
+    d_->watching_ = {};
+    retireRelay(d_->thread_->handOver.stop());
+    d_->thread_->waiter.forgetDevice(d_->platform_->descriptor());
+    d_->thread_->waiter.poke();
     // Handlers running on the event thread finish before the port may go. A synchronised
     // thread is never waited for: it may be blocked handing a delivery to this very thread.
-    if (!thread_->synchronize && !thread_->closeHandedOver &&
-        TComThread::Current() != thread_.get())
-        const std::lock_guard finished(thread_->dispatching);
-    thread_.reset();
+    if (!d_->thread_->synchronize && !d_->thread_->closeHandedOver &&
+        TComThread::Current() != d_->thread_.get())
+        const std::lock_guard finished(d_->thread_->dispatching);
+    d_->thread_.reset();
 }
 
 void TCustomComPort::retireRelay(bool insideCall) {
-    relay_->detach();
+    d_->relay_->detach();
     if (insideCall)
-        relay_.release()->deleteLater(); // its notifier is still delivering this call
+        d_->relay_.release()->deleteLater(); // its notifier is still delivering this call
     else
-        relay_.reset();
+        d_->relay_.reset();
 }
 
 bool TCustomComPort::closeOnEventThread() {
@@ -197,11 +257,11 @@ bool TCustomComPort::closeOnEventThread() {
 
 void TCustomComPort::DispatchEvents(std::uint32_t events) {
     try {
-        for (std::size_t i = 0; i < notify_.size(); ++i) {
-            if (i == nsEvent1 && (events & kLineErrorBit) != 0)
+        for (std::size_t i = 0; i < d_->notify_.size(); ++i) {
+            if (i == nsEvent1 && (events & evErr) != 0)
                 CheckLineErrors();
-            if ((events & kNotifyBits.at(i)) != 0 && notify_.at(i))
-                notify_.at(i)(this);
+            if ((events & bitOf(i)) != 0 && d_->notify_.at(i))
+                d_->notify_.at(i)(this);
         }
     } catch (const EAbort&) {
         // Chosen by OnError: nothing is reported.
@@ -216,9 +276,9 @@ void TCustomComPort::deliverEvents(ThreadShared& shared, int wakes) {
     const std::uint64_t takenBefore = bytesTakenFromInput();
     std::uint32_t events = lineEventsSinceLastDelivery();
     if ((wakes & quillmark::serial::wakeData) != 0)
-        events |= kRxCharBit;
-    if ((wakes & quillmark::serial::wakeLine) != 0 && platform_->takeOutputDrained())
-        events |= kTxEmptyBit;
+        events |= evRxChar;
+    if ((wakes & quillmark::serial::wakeLine) != 0 && d_->platform_->takeOutputDrained())
+        events |= evTxEmpty;
     DispatchEvents(events & EventMask());
     if (shared.terminate.load())
         return; // closed or re-opened meanwhile
@@ -237,20 +297,15 @@ void TCustomComPort::deliverEvents(ThreadShared& shared, int wakes) {
 // Break, line errors and modem-line changes, from the device's counters (none on a pty).
 std::uint32_t TCustomComPort::lineEventsSinceLastDelivery() {
     quillmark::serial::LineCounters c;
-    if (!Active() || !platform_->lineCounters(c).ok())
+    if (!Active() || !readLineCounters(c))
         return 0;
-    const std::array<std::uint32_t, 9> now{c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun,
-                                           c.cts, c.dsr,   c.ring,    c.rlsd};
-    std::uint32_t events = 0;
-    for (std::size_t i = 0; i < now.size(); ++i)
-        if (now.at(i) != eventCounters_.at(i))
-            events |= kCounterBits.at(i);
-    eventCounters_ = now;
+    const std::uint32_t events = eventsBetween(d_->eventCounters_, c);
+    d_->eventCounters_ = c;
     return events;
 }
 
 void TCustomComPort::handleWaitError(ThreadShared& shared, int code) {
-    lastWaitError_ = code;
+    d_->lastWaitError_ = code;
     try {
         RaiseWaitError();
     } catch (const std::exception&) {
@@ -263,16 +318,16 @@ void TCustomComPort::handleWaitError(ThreadShared& shared, int code) {
 }
 
 void TCustomComPort::RaiseWaitError() {
-    RaiseError(lastWaitError_, quillmark::serial::systemErrorText(lastWaitError_));
+    RaiseError(d_->lastWaitError_, quillmark::serial::systemErrorText(d_->lastWaitError_));
 }
 
 std::uint64_t TCustomComPort::bytesTakenFromInput() const {
-    return bytesRead_ + bytesPurged_;
+    return d_->bytesRead_ + d_->bytesPurged_;
 }
 
 int TCustomComPort::inputQueueOrZero() const {
     int count = 0;
-    if (!Active() || !platform_->inputQueue(count).ok())
+    if (!Active() || !d_->platform_->inputQueue(count).ok())
         return 0;
     return count;
 }

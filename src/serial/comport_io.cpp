@@ -3,11 +3,12 @@
 // returns at once while the kernel's output queue has room, and never leaves bytes behind
 // in the port that only a later call would send.
 
-#include "serial/comport.h"
+#include "serial/comport_p.h"
 
 #include "serial/serial_platform.h"
 
 #include <algorithm>
+#include <cerrno>
 
 using quillmark::serial::Deadline;
 using quillmark::serial::WaitOutcome;
@@ -52,7 +53,7 @@ int TCustomComPort::Read(void* buffer, int length, bool waitOnCompletion) {
         startRead(buffer, length);
         if (waitOnCompletion)
             WaitRead();
-        moved = static_cast<int>(read_.outstanding ? read_.done : read_.length);
+        moved = static_cast<int>(d_->read_.outstanding ? d_->read_.done : d_->read_.length);
     }
     if (AfterRead)
         AfterRead(this, buffer, length, waitOnCompletion);
@@ -73,28 +74,28 @@ int TCustomComPort::Write(const void* buffer, int length, bool waitOnCompletion)
 }
 
 Deadline TCustomComPort::readDeadline(int n) const {
-    return deadlineAfter(timeouts_->ReadMultiplier(), timeouts_->ReadConstant(), n);
+    return deadlineAfter(d_->timeouts_->ReadMultiplier(), d_->timeouts_->ReadConstant(), n);
 }
 
 Deadline TCustomComPort::writeDeadline(int n) const {
-    return deadlineAfter(timeouts_->WriteMultiplier(), timeouts_->WriteConstant(), n);
+    return deadlineAfter(d_->timeouts_->WriteMultiplier(), d_->timeouts_->WriteConstant(), n);
 }
 
 void TCustomComPort::startRead(void* buffer, int length) {
-    read_ = Transfer{static_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(length), 0,
-                     readDeadline(length), true};
-    const auto got = platform_->readSome(read_.buffer, read_.length);
+    d_->read_ = Private::Transfer{static_cast<std::uint8_t*>(buffer),
+                                  static_cast<std::size_t>(length), 0, readDeadline(length), true};
+    const auto got = d_->platform_->readSome(d_->read_.buffer, d_->read_.length);
     if (got.code != 0) {
-        read_ = Transfer{};
+        d_->read_ = Private::Transfer{};
         CheckResult(quillmark::serial::OsResult{got.code});
     }
-    bytesRead_ += got.count;
-    if (lineObserver_)
-        tapBytes(quillmark::LineDirection::FromEncoder, read_.buffer, got.count);
-    read_.done = got.count;
-    read_.outstanding = read_.done < read_.length;
-    if (!read_.outstanding)
-        read_.length = read_.done;
+    d_->bytesRead_ += got.count;
+    if (tapping())
+        tapBytes(quillmark::LineDirection::FromEncoder, d_->read_.buffer, got.count);
+    d_->read_.done = got.count;
+    d_->read_.outstanding = d_->read_.done < d_->read_.length;
+    if (!d_->read_.outstanding)
+        d_->read_.length = d_->read_.done;
 }
 
 void TCustomComPort::sendAll(const void* buffer, int length) {
@@ -103,17 +104,17 @@ void TCustomComPort::sendAll(const void* buffer, int length) {
     const Deadline deadline = writeDeadline(length);
     std::size_t sent = 0;
     for (;;) {
-        const auto result = platform_->writeSome(bytes + sent, n - sent);
+        const auto result = d_->platform_->writeSome(bytes + sent, n - sent);
         if (result.code != 0)
             CheckResult(quillmark::serial::OsResult{result.code});
-        if (lineObserver_)
+        if (tapping())
             tapBytes(quillmark::LineDirection::ToEncoder, bytes + sent, result.count);
         sent += result.count;
         if (sent == n)
             return;
         // The kernel's queue is full: wait for room within the write time-out.
         int code = 0;
-        const WaitOutcome outcome = platform_->waitWritable(deadline, code);
+        const WaitOutcome outcome = d_->platform_->waitWritable(deadline, code);
         if (outcome == WaitOutcome::TimedOut)
             RaiseTimeout();
         if (outcome != WaitOutcome::Ready)
@@ -122,7 +123,7 @@ void TCustomComPort::sendAll(const void* buffer, int length) {
 }
 
 void TCustomComPort::WaitRead() {
-    if (read_.outstanding)
+    if (d_->read_.outstanding)
         pumpRead();
     CheckLineErrors();
 }
@@ -133,43 +134,61 @@ void TCustomComPort::WaitWrite() {
 }
 
 void TCustomComPort::pumpRead() {
-    const auto interval = timeouts_->ReadInterval();
+    const auto interval = d_->timeouts_->ReadInterval();
     auto lastByte = Clock::now();
-    while (read_.done < read_.length) {
-        Deadline deadline = read_.deadline;
-        if (interval.count() != 0 && read_.done > 0)
+    while (d_->read_.done < d_->read_.length) {
+        Deadline deadline = d_->read_.deadline;
+        if (interval.count() != 0 && d_->read_.done > 0)
             deadline = earlier(deadline, lastByte + interval);
         int code = 0;
-        const WaitOutcome outcome = platform_->waitReadable(deadline, code);
+        const WaitOutcome outcome = d_->platform_->waitReadable(deadline, code);
         if (outcome == WaitOutcome::TimedOut)
             break;
-        const auto got =
-            outcome == WaitOutcome::Ready
-                ? platform_->readSome(read_.buffer + read_.done, read_.length - read_.done)
-                : quillmark::serial::IoResult{0, code};
+        const auto got = outcome == WaitOutcome::Ready
+                             ? d_->platform_->readSome(d_->read_.buffer + d_->read_.done,
+                                                       d_->read_.length - d_->read_.done)
+                             : quillmark::serial::IoResult{0, code};
         if (got.code != 0) {
-            read_ = Transfer{};
+            d_->read_ = Private::Transfer{};
             CheckResult(quillmark::serial::OsResult{got.code});
         }
         if (got.count > 0)
             lastByte = Clock::now();
-        if (lineObserver_)
-            tapBytes(quillmark::LineDirection::FromEncoder, read_.buffer + read_.done, got.count);
-        bytesRead_ += got.count;
-        read_.done += got.count;
+        if (tapping())
+            tapBytes(quillmark::LineDirection::FromEncoder, d_->read_.buffer + d_->read_.done,
+                     got.count);
+        d_->bytesRead_ += got.count;
+        d_->read_.done += got.count;
     }
-    const bool complete = read_.done == read_.length;
-    read_.outstanding = false;
+    const bool complete = d_->read_.done == d_->read_.length;
+    d_->read_.outstanding = false;
     if (!complete)
         RaiseTimeout();
 }
 
+namespace {
+
+// The driver does not know the request at all (ENOIOCTLCMD leaks from some drivers).
+[[nodiscard]] bool requestUnsupported(int code) {
+    constexpr int kNoIoctlCommand = 515;
+    return code == ENOTTY || code == EINVAL || code == kNoIoctlCommand;
+}
+
+} // namespace
+
+bool TCustomComPort::readLineCounters(quillmark::serial::LineCounters& counters) {
+    if (d_->lineCountersUnsupported_)
+        return false;
+    const auto result = d_->platform_->lineCounters(counters);
+    d_->lineCountersUnsupported_ = requestUnsupported(result.code);
+    return result.ok();
+}
+
 void TCustomComPort::snapshotLineCounters() {
     quillmark::serial::LineCounters c;
-    if (platform_->lineCounters(c).ok()) {
-        lineCounters_ = {c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun};
-        eventCounters_ = {c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun,
-                          c.cts, c.dsr,   c.ring,    c.rlsd};
+    if (readLineCounters(c)) {
+        d_->lineCounters_ = c;
+        d_->eventCounters_ = c;
     }
 }
 
@@ -177,17 +196,18 @@ void TCustomComPort::CheckLineErrors() {
     CheckOpen();
     quillmark::serial::LineCounters c;
     // Ttys without counters (pseudo-terminals) report no line errors.
-    if (!platform_->lineCounters(c).ok())
+    if (!readLineCounters(c))
         return;
-    const std::array<std::uint32_t, 5> now{c.brk, c.frame, c.overrun, c.parity, c.bufferOverrun};
-    static constexpr std::array<TLineError, 5> kinds{leBreak, leFrame, leOverrun, leParity,
-                                                     leRxOverflow};
-    TLineErrors errors = 0;
-    for (std::size_t i = 0; i < now.size(); ++i)
-        if (now.at(i) != lineCounters_.at(i))
-            errors |= static_cast<TLineErrors>(1U << kinds.at(i));
+    const auto& was = d_->lineCounters_;
+    const auto error = [](std::uint32_t a, std::uint32_t b, TLineError e) {
+        return static_cast<TLineErrors>(a != b ? 1U << e : 0U);
+    };
+    const TLineErrors errors = error(was.brk, c.brk, leBreak) | error(was.frame, c.frame, leFrame) |
+                               error(was.overrun, c.overrun, leOverrun) |
+                               error(was.parity, c.parity, leParity) |
+                               error(was.bufferOverrun, c.bufferOverrun, leRxOverflow);
     // Cleared even without a handler, so that one assigned later sees only new errors.
-    lineCounters_ = now;
-    if (errors != 0 && onLineError_)
-        onLineError_(this, errors);
+    d_->lineCounters_ = c;
+    if (errors != 0 && d_->onLineError_)
+        d_->onLineError_(this, errors);
 }

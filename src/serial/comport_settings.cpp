@@ -1,7 +1,7 @@
 // Line, queue-size and time-out settings: the properties, the sub-objects and the steps that
 // push each group to the open device.
 
-#include "serial/comport.h"
+#include "serial/comport_p.h"
 
 #include "serial/serial_platform.h"
 
@@ -112,82 +112,82 @@ void TTimeouts::SetWriteConstant(ms v) {
 }
 
 TBaudRate TCustomComPort::BaudRate() const {
-    return baudRate_;
+    return d_->baudRate_;
 }
 void TCustomComPort::SetBaudRate(TBaudRate v) {
-    storeAndApply(baudRate_, v, applyState, *this);
+    storeAndApply(d_->baudRate_, v, applyState, *this);
 }
 
 int TCustomComPort::CustomBaudRate() const {
-    if (baudRate_ == brCustom)
-        return customBaudRate_;
-    return kRates.at(static_cast<std::size_t>(baudRate_));
+    if (d_->baudRate_ == brCustom)
+        return d_->customBaudRate_;
+    return kRates.at(static_cast<std::size_t>(d_->baudRate_));
 }
 
 void TCustomComPort::SetCustomBaudRate(int v) {
-    if (v == customBaudRate_)
+    if (v == d_->customBaudRate_)
         return;
-    customBaudRate_ = v;
-    baudRate_ = brCustom;
+    d_->customBaudRate_ = v;
+    d_->baudRate_ = brCustom;
     ApplyState();
 }
 
 TDataBits TCustomComPort::DataBits() const {
-    return dataBits_;
+    return d_->dataBits_;
 }
 void TCustomComPort::SetDataBits(TDataBits v) {
-    storeAndApply(dataBits_, v, applyState, *this);
+    storeAndApply(d_->dataBits_, v, applyState, *this);
 }
 TParity TCustomComPort::Parity() const {
-    return parity_;
+    return d_->parity_;
 }
 void TCustomComPort::SetParity(TParity v) {
-    storeAndApply(parity_, v, applyState, *this);
+    storeAndApply(d_->parity_, v, applyState, *this);
 }
 TStopBits TCustomComPort::StopBits() const {
-    return stopBits_;
+    return d_->stopBits_;
 }
 void TCustomComPort::SetStopBits(TStopBits v) {
-    storeAndApply(stopBits_, v, applyState, *this);
+    storeAndApply(d_->stopBits_, v, applyState, *this);
 }
 TOptions TCustomComPort::Options() const {
-    return options_;
+    return d_->options_;
 }
 void TCustomComPort::SetOptions(TOptions v) {
-    storeAndApply(options_, v, applyState, *this);
+    storeAndApply(d_->options_, v, applyState, *this);
 }
 
 void TCustomComPort::ApplyState() {
     if (!Active())
         return;
     LineSettings s;
-    if (baudRate_ != brDefault)
+    if (d_->baudRate_ != brDefault)
         s.baudRate = CustomBaudRate();
-    if (dataBits_ != dbDefault)
-        s.dataBits = 3 + static_cast<int>(dataBits_);
-    s.parity = parityOf(parity_);
-    if (stopBits_ != sbDefault)
-        s.stopBitsTimesTwo = 1 + static_cast<int>(stopBits_);
-    const TFlowControl& flow = *flowControl_;
+    if (d_->dataBits_ != dbDefault)
+        s.dataBits = 3 + static_cast<int>(d_->dataBits_);
+    s.parity = parityOf(d_->parity_);
+    if (d_->stopBits_ != sbDefault)
+        s.stopBitsTimesTwo = 1 + static_cast<int>(d_->stopBits_);
+    const TFlowControl& flow = *d_->flowControl_;
     if (flow.DTR() != dcDefault)
         s.dtr = static_cast<LineSettings::Dtr>(flow.DTR() - dcDisable);
     if (flow.RTS() != rcDefault)
         s.rts = static_cast<LineSettings::Rts>(flow.RTS() - rcDisable);
     s.xonXoff = xonXoffOf(flow.XOnXOff());
-    s.xonChar = static_cast<std::uint8_t>(characters_->XOn());
-    s.xoffChar = static_cast<std::uint8_t>(characters_->XOff());
-    s.checkParity = hasOption(options_, opCheckParity);
-    s.outputCtsFlow = hasOption(options_, opOutputCTSFlow);
-    const TOptions unsupported = options_ & ~((1U << opCheckParity) | (1U << opOutputCTSFlow));
+    s.xonChar = static_cast<std::uint8_t>(d_->characters_->XOn());
+    s.xoffChar = static_cast<std::uint8_t>(d_->characters_->XOff());
+    s.checkParity = hasOption(d_->options_, opCheckParity);
+    s.outputCtsFlow = hasOption(d_->options_, opOutputCTSFlow);
+    const TOptions unsupported = d_->options_ & ~((1U << opCheckParity) | (1U << opOutputCTSFlow));
     s.unsupportedOption = unsupported != 0;
-    CheckResult(platform_->applyLineSettings(s));
+    CheckResult(d_->platform_->applyLineSettings(s));
 }
 
 void TCustomComPort::ApplyBufferSizes() {
     if (!Active())
         return;
     // A tty's queues have sizes of their own: only sizes no driver could take are refused.
-    if (bufferSizes_->Input() <= 0 || bufferSizes_->Output() <= 0)
+    if (d_->bufferSizes_->Input() <= 0 || d_->bufferSizes_->Output() <= 0)
         CheckResult(OsResult{EINVAL});
 }
 
@@ -195,7 +195,7 @@ void TCustomComPort::ApplyTimeouts() {
     if (!Active())
         return;
     // Time-outs are kept here and applied by each read and write with poll().
-    const TTimeouts& t = *timeouts_;
+    const TTimeouts& t = *d_->timeouts_;
     for (const auto v : {t.ReadInterval(), t.ReadMultiplier(), t.ReadConstant(),
                          t.WriteMultiplier(), t.WriteConstant()})
         if (v.count() < 0)

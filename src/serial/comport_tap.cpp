@@ -1,11 +1,12 @@
 #include "serial/comport_tap.h"
 
-#include "serial/comport.h"
+#include "serial/comport_p.h"
 #include "serial/serial_platform.h"
 
 #include <QMetaObject>
 
 #include <array>
+#include <thread>
 
 namespace quillmark::serial {
 
@@ -41,20 +42,36 @@ void LineTap::take(LineBatch& into) {
 
 } // namespace quillmark::serial
 
+quillmark::serial::LineObserver* TCustomComPort::lineObserver() const {
+    return d_->lineObserver_.load();
+}
+
+void TCustomComPort::SetLineObserver(quillmark::serial::LineObserver* observer) {
+    d_->lineObserver_.store(observer);
+    // Paired with tapBytes: a call that counted itself before this store sees the old
+    // observer and is waited for; a later one sees the new observer.
+    while (d_->observerCalls_.load() != 0)
+        std::this_thread::yield();
+}
+
 void TCustomComPort::tapBytes(quillmark::LineDirection direction, const std::uint8_t* bytes,
                               std::size_t count) {
-    if (count > 0)
-        lineObserver_->bytesMoved(direction, quillmark::LineClock::now(), {bytes, count});
+    if (count == 0)
+        return;
+    d_->observerCalls_.fetch_add(1);
+    if (auto* observer = d_->lineObserver_.load())
+        observer->bytesMoved(direction, quillmark::LineClock::now(), {bytes, count});
+    d_->observerCalls_.fetch_sub(1, std::memory_order_release);
 }
 
 void TCustomComPort::drainInputToObserver() {
     // The bytes a purge would discard unseen: read them out first, so the monitor shows them.
     std::array<std::uint8_t, 256> buffer{};
     for (;;) {
-        const auto got = platform_->readSome(buffer.data(), buffer.size());
+        const auto got = d_->platform_->readSome(buffer.data(), buffer.size());
         if (got.code != 0 || got.count == 0)
             return;
-        bytesPurged_ += got.count;
+        d_->bytesPurged_ += got.count;
         tapBytes(quillmark::LineDirection::FromEncoder, buffer.data(), got.count);
         if (got.count < buffer.size())
             return;

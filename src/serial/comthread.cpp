@@ -1,6 +1,6 @@
 #include "serial/comthread.h"
 
-#include "serial/comport.h"
+#include "serial/comport_p.h"
 
 #include <cerrno>
 #include <pthread.h>

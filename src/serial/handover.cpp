@@ -7,14 +7,9 @@
 
 namespace quillmark::serial {
 
-HandOver::~HandOver() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
 OsResult HandOver::create() {
-    fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    return {fd_ < 0 ? errno : 0};
+    fd_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    return {fd_.valid() ? 0 : errno};
 }
 
 void HandOver::run(Call call, ThreadShared& shared, int argument) {
@@ -25,10 +20,8 @@ void HandOver::run(Call call, ThreadShared& shared, int argument) {
     if (!state_.compare_exchange_strong(expected, State::posted))
         return; // stopped: nobody would run it
     const std::uint64_t one = 1;
-    ssize_t written = 0;
-    do
-        written = ::write(fd_, &one, sizeof one);
-    while (written < 0 && errno == EINTR);
+    const ssize_t written =
+        posix::retryOnInterrupt([&] { return ::write(fd_.get(), &one, sizeof one); });
     expected = State::posted;
     if (written < 0 && state_.compare_exchange_strong(expected, State::idle))
         return; // the port's thread cannot be woken; it has not taken the call either
@@ -37,7 +30,7 @@ void HandOver::run(Call call, ThreadShared& shared, int argument) {
 
 void HandOver::serve() {
     std::uint64_t count = 0;
-    static_cast<void>(::read(fd_, &count, sizeof count));
+    static_cast<void>(::read(fd_.get(), &count, sizeof count));
     State expected = State::posted;
     if (!state_.compare_exchange_strong(expected, State::running))
         return;

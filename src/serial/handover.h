@@ -4,6 +4,7 @@
 // without touching the heap: an eventfd wakes the port's thread through a socket notifier,
 // a semaphore wakes the event thread once the call has run.
 
+#include "core/posix_file.h"
 #include "serial/serial_platform.h"
 
 #include <QObject>
@@ -21,12 +22,12 @@ public:
     using Call = void (*)(ThreadShared&, int);
 
     HandOver() = default;
-    ~HandOver();
+    ~HandOver() = default;
     HandOver(const HandOver&) = delete;
     HandOver& operator=(const HandOver&) = delete;
 
     [[nodiscard]] OsResult create();
-    [[nodiscard]] int descriptor() const { return fd_; }
+    [[nodiscard]] int descriptor() const { return fd_.get(); }
     // Event thread: runs call on the port's thread and waits for it. Returns at once, without
     // the call, once the port has stopped the hand-over.
     void run(Call call, ThreadShared& shared, int argument);
@@ -46,7 +47,7 @@ private:
     ThreadShared* shared_ = nullptr;
     int argument_ = 0;
     std::binary_semaphore done_{0};
-    int fd_ = -1;
+    posix::UniqueFd fd_;
 };
 
 // Watches a hand-over's descriptor on the port's thread, where it is created.

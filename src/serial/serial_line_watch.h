@@ -6,15 +6,28 @@
 
 #include "serial/serial_platform.h"
 
-#include <atomic>
-#include <semaphore>
+#include <array>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 namespace quillmark::serial {
 
+// The blocking calls of the watch threads; each fails as the system call does (-1, errno).
+struct LineWaits {
+    int (*modemCounts)(int fd, std::array<int, 4>& counts);
+    int (*waitModemChange)(int fd);
+    int (*drainOutput)(int fd);
+};
+[[nodiscard]] LineWaits ttyLineWaits();
+
 class LineWatcher {
 public:
-    LineWatcher(int deviceFd, int notifyFd) : fd_(deviceFd), notifyFd_(notifyFd) {}
+    // A wait that a signal does not end is left to finish on its own after this long.
+    static constexpr std::chrono::milliseconds kStopWait{100};
+
+    // Takes copies of both descriptors: a thread left running never touches reused ones.
+    LineWatcher(int deviceFd, int notifyFd, LineWaits waits = ttyLineWaits());
     ~LineWatcher() { stop(); }
     LineWatcher(const LineWatcher&) = delete;
     LineWatcher& operator=(const LineWatcher&) = delete;
@@ -22,30 +35,19 @@ public:
     // ENOTTY when modem lines are asked for and the device has no line counters (a pty);
     // the output watch runs all the same.
     [[nodiscard]] OsResult start(LineWatch what);
-    // Returns once neither thread runs.
+    // Returns within about kStopWait, whatever the threads' waits do; from then on
+    // nothing writes to the notify descriptor.
     void stop();
     // Bytes were queued for output.
     void noteWrite();
-    [[nodiscard]] bool takeDrained() { return drained_.exchange(false); }
+    [[nodiscard]] bool takeDrained();
 
 private:
-    struct Waiter {
-        std::thread thread;
-        std::binary_semaphore ended{0};
-    };
+    struct State;
 
-    void watchModemLines();
-    void watchOutput();
-    void notify() const;
-    void end(Waiter& waiter);
-
-    int fd_;
-    int notifyFd_;
-    std::atomic<bool> stopping_{false};
-    std::atomic<bool> writePending_{false};
-    std::atomic<bool> drained_{false};
-    Waiter modem_;
-    Waiter output_;
+    std::shared_ptr<State> state_;
+    std::thread modem_;
+    std::thread output_;
 };
 
 } // namespace quillmark::serial

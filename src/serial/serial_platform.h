@@ -77,6 +77,7 @@ struct LineCounters {
 struct LineWatch {
     bool modemLines = false;    // CTS, DSR, RING or RLSD changed (see lineCounters)
     bool outputDrained = false; // the output queue emptied after a write
+    bool operator==(const LineWatch&) const = default;
 };
 
 // One open device: a tty, or a connection to a serial device server. Not thread-safe; the

@@ -1,6 +1,8 @@
 #include "serial/serial_tty.h"
 
 #include "core/port_setting.h"
+#include "core/posix_file.h"
+#include "serial/serial_deadline.h"
 
 #include <array>
 #include <cerrno>
@@ -34,25 +36,6 @@ namespace {
     return rc < 0 ? fromErrno() : OsResult{};
 }
 
-// Retries a call that a signal interrupted.
-template <typename F> [[nodiscard]] auto retryEintr(F&& call) {
-    for (;;) {
-        auto rc = call();
-        if (rc >= 0 || errno != EINTR)
-            return rc;
-    }
-}
-
-[[nodiscard]] int remainingMs(Deadline deadline) {
-    if (!deadline)
-        return -1;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0)
-        return 0;
-    return left.count() > 1'000'000'000 ? 1'000'000'000 : static_cast<int>(left.count());
-}
-
 } // namespace
 
 std::string systemErrorText(int code) {
@@ -69,13 +52,13 @@ TtyPort::~TtyPort() {
 
 OsResult TtyPort::open(const std::string& path) {
     close();
-    const int fd = retryEintr(
+    const int fd = posix::retryOnInterrupt(
         [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
         return fromErrno();
     // flock keeps out a second open by root or by ourselves, TIOCEXCL other users. The lock
     // comes first: a tty that another program holds must not be left exclusive by us.
-    if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0) {
+    if (posix::retryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0) {
         // Held by another open: the device is busy, not "try again".
         const OsResult failure = errno == EWOULDBLOCK ? OsResult{EBUSY} : fromErrno();
         ::close(fd);
@@ -110,7 +93,7 @@ OsResult TtyPort::purge(bool input, bool output) {
 }
 
 IoResult TtyPort::readSome(void* buffer, std::size_t length) {
-    const ssize_t n = retryEintr([&] { return ::read(fd_, buffer, length); });
+    const ssize_t n = posix::retryOnInterrupt([&] { return ::read(fd_, buffer, length); });
     if (n == 0 && length > 0 && hungUp())
         return IoResult{0, EIO};
     if (n >= 0)
@@ -121,7 +104,7 @@ IoResult TtyPort::readSome(void* buffer, std::size_t length) {
 }
 
 IoResult TtyPort::writeSome(const void* buffer, std::size_t length) {
-    const ssize_t n = retryEintr([&] { return ::write(fd_, buffer, length); });
+    const ssize_t n = posix::retryOnInterrupt([&] { return ::write(fd_, buffer, length); });
     if (n > 0 && watcher_)
         watcher_->noteWrite();
     if (n >= 0)
@@ -147,22 +130,19 @@ WaitOutcome TtyPort::waitWritable(Deadline deadline, int& code) {
 
 WaitOutcome TtyPort::waitFor(short events, Deadline deadline, int& code) {
     pollfd entry{fd_, events, 0};
-    for (;;) {
-        const int rc = ::poll(&entry, 1, remainingMs(deadline));
-        if (rc < 0 && errno == EINTR)
-            continue;
-        if (rc < 0) {
-            code = fromErrno().code;
-            return WaitOutcome::Failed;
-        }
-        if (rc == 0)
-            return WaitOutcome::TimedOut;
-        if ((entry.revents & events) != 0)
-            return WaitOutcome::Ready;
-        // A hang-up without the wanted readiness: the device has gone.
-        code = EIO;
-        return WaitOutcome::HungUp;
+    const int rc =
+        posix::retryOnInterrupt([&] { return ::poll(&entry, 1, remainingMs(deadline)); });
+    if (rc < 0) {
+        code = fromErrno().code;
+        return WaitOutcome::Failed;
     }
+    if (rc == 0)
+        return WaitOutcome::TimedOut;
+    if ((entry.revents & events) != 0)
+        return WaitOutcome::Ready;
+    // A hang-up without the wanted readiness: the device has gone.
+    code = EIO;
+    return WaitOutcome::HungUp;
 }
 
 OsResult TtyPort::inputQueue(int& count) const {
@@ -287,7 +267,7 @@ EventWaiter::Wake EventWaiter::drainDeviceEdges() {
 
 EventWaiter::Wake EventWaiter::waitOnce(int timeoutMs) {
     std::array<epoll_event, 3> events{};
-    const int n = retryEintr([&] {
+    const int n = posix::retryOnInterrupt([&] {
         return ::epoll_wait(epollFd_, events.data(), static_cast<int>(events.size()), timeoutMs);
     });
     Wake wake;

@@ -5,4 +5,6 @@ target_sources(quillmark_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/line_monitor.ui
     ${CMAKE_CURRENT_LIST_DIR}/line_monitor_model.h
     ${CMAKE_CURRENT_LIST_DIR}/line_monitor_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/line_monitor_save.h
+    ${CMAKE_CURRENT_LIST_DIR}/line_monitor_save.cpp
 )

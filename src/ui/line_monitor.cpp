@@ -1,19 +1,22 @@
 #include "line_monitor.h"
 
+#include "line_monitor_save.h"
 #include "serial/comport.h"
 #include "ui_line_monitor.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QMessageBox>
-#include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 
 #include <algorithm>
+#include <thread>
 
 using namespace std::chrono_literals;
 using quillmark::LineClock;
@@ -85,8 +88,31 @@ bool LineMonitor::capturing() const {
 }
 
 void LineMonitor::showEvent(QShowEvent* event) {
+    if (!placed_ && !event->spontaneous()) {
+        placed_ = true;
+        placeOverOwner();
+    }
     QWidget::showEvent(event);
     attach();
+}
+
+// Centred over the main window, and never larger than the screen it opens on.
+void LineMonitor::placeOverOwner() {
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The frame is not known before the first show: leave room for a typical one.
+    const QSize frame(16, 40);
+    resize(size().boundedTo(available.size() - frame));
+    QRect placed(QPoint(), size() + frame);
+    placed.moveCenter(owner ? owner->frameGeometry().center() : available.center());
+    placed.moveLeft(std::clamp(placed.left(), available.left(),
+                               std::max(available.left(), available.right() - placed.width())));
+    placed.moveTop(std::clamp(placed.top(), available.top(),
+                              std::max(available.top(), available.bottom() - placed.height())));
+    move(placed.topLeft());
 }
 
 void LineMonitor::hideEvent(QHideEvent* event) {
@@ -130,7 +156,10 @@ void LineMonitor::takeBytes() {
 }
 
 void LineMonitor::tick() {
-    decoder_.advanceTo(LineClock::now(), decoded_);
+    // Bytes the tap holds moved before now: the clock must not pass them unread.
+    const auto now = LineClock::now();
+    takeBytes();
+    decoder_.advanceTo(now, decoded_);
     deliver();
     if (!decoder_.pending())
         ticker_.stop();
@@ -187,29 +216,43 @@ void LineMonitor::copySelectedRows() {
         QGuiApplication::clipboard()->setText(text);
 }
 
-bool LineMonitor::saveRows(const QString& path, QString& error) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    for (int row = 0; row < model_.rowCount(); ++row)
-        file.write((model_.lineText(row) + QLatin1Char('\n')).toUtf8());
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+void LineMonitor::saveRows(const QString& path) {
+    if (saving_)
+        return;
+    LineLog log;
+    log.portName = port_ ? QString::fromStdString(port_->DeviceName()) : QString();
+    log.items = model_.rows();
+    log.origin = model_.origin().value_or(LineClock::now());
+    log.firstRowAt = clockTimeOf(log.origin);
+    log.savedAt = QDateTime::currentDateTime();
+    saving_ = true;
+    ui->saveButton->setEnabled(false);
+    // Formatting 100,000 rows takes long enough to freeze the window.
+    QPointer<LineMonitor> self(this);
+    std::thread([self, path, log = std::move(log)] {
+        QString error;
+        if (!writeLineLog(path, log, error) && error.isEmpty())
+            error = QStringLiteral("?");
+        QMetaObject::invokeMethod(qApp, [self, path, error] {
+            if (self)
+                self->saveDone(path, error);
+        });
+    }).detach();
+}
+
+void LineMonitor::saveDone(const QString& path, const QString& error) {
+    saving_ = false;
+    ui->saveButton->setEnabled(true);
+    if (!error.isEmpty())
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("No se ha podido guardar %1:\n%2").arg(path, error));
+    emit saveFinished(path, error);
 }
 
 void LineMonitor::saveClicked() {
     const std::optional<QString> path = chooseSaveFile_(this);
-    if (!path)
-        return;
-    QString error;
-    if (!saveRows(*path, error))
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("No se ha podido guardar %1:\n%2").arg(*path, error));
+    if (path)
+        saveRows(*path);
 }
 
 void LineMonitor::updateStatus() {

@@ -38,12 +38,19 @@ public:
     void setPaused(bool paused);
     void clearRows();
     void copySelectedRows();
+    // Asks where, then writes every row behind a header on a thread of its own; saveFinished
+    // follows (a failure also shows a message).
     void saveClicked();
-    // Every row, one line each, the columns separated by tabs; false with `error` set when
-    // the file cannot be written (an existing file then stays as it was).
-    [[nodiscard]] bool saveRows(const QString& path, QString& error) const;
+    void saveRows(const QString& path);
+    [[nodiscard]] bool saving() const { return saving_; }
     // Decodes what the tap has collected; runs on its own once per batch.
     void takeBytes();
+    // Ends replies and waits that time alone decides; runs on its own while one is open.
+    void tick();
+
+signals:
+    // `error` is empty when the file was written.
+    void saveFinished(const QString& path, const QString& error);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -54,9 +61,10 @@ private:
     void setUpTable();
     void attach();
     void detach();
-    void tick();
     void deliver();
     void updateStatus();
+    void placeOverOwner();
+    void saveDone(const QString& path, const QString& error);
 
     std::unique_ptr<Ui::LineMonitor> ui;
     QPointer<TComPort> port_;
@@ -70,5 +78,7 @@ private:
     QTimer batcher_; // gathers what the tap announces into one update of the view
     std::uint64_t dropped_ = 0;
     bool paused_ = false;
+    bool saving_ = false;
+    bool placed_ = false;
     SaveFileChooser chooseSaveFile_;
 };

@@ -17,6 +17,17 @@ namespace {
 
 const QColor kFaultBackground(255, 214, 214);
 
+// Every byte, sixteen to a line, so that a long frame fits a tooltip.
+[[nodiscard]] QString wholeFrame(const std::vector<quillmark::Byte>& bytes) {
+    constexpr std::size_t kPerLine = 16;
+    QStringList lines;
+    for (std::size_t i = 0; i < bytes.size(); i += kPerLine) {
+        const auto n = std::min(kPerLine, bytes.size() - i);
+        lines << QString::fromLatin1(quillmark::hexBytes(std::span(bytes).subspan(i, n)));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 LineMonitorModel::LineMonitorModel(int capacity, QObject* parent)
@@ -35,14 +46,32 @@ std::size_t LineMonitorModel::slot(int row) const {
 }
 
 const LineItem& LineMonitorModel::item(int row) const {
-    return ring_[slot(row)];
+    return *ring_[slot(row)];
 }
 
 QString LineMonitorModel::cellText(int row, int column) const {
     const LineItem& it = item(row);
+    return cellText(it, column, origin_.value_or(it.time));
+}
+
+QString LineMonitorModel::lineText(int row) const {
+    const LineItem& it = item(row);
+    return lineText(it, origin_.value_or(it.time));
+}
+
+std::vector<std::shared_ptr<const LineItem>> LineMonitorModel::rows() const {
+    std::vector<std::shared_ptr<const LineItem>> out;
+    out.reserve(static_cast<std::size_t>(size_));
+    for (int row = 0; row < size_; ++row)
+        out.push_back(ring_[slot(row)]);
+    return out;
+}
+
+QString LineMonitorModel::cellText(const LineItem& it, int column,
+                                   quillmark::LineClock::time_point origin) {
     switch (column) {
     case Time:
-        return milliseconds(it.time - origin_.value_or(it.time));
+        return milliseconds(it.time - origin);
     case Direction:
         return QString::fromStdString(quillmark::lineDirectionText(it.direction));
     case Bytes:
@@ -58,11 +87,14 @@ QString LineMonitorModel::cellText(int row, int column) const {
     }
 }
 
-QString LineMonitorModel::lineText(int row) const {
-    QStringList cells;
-    for (int c = 0; c < ColumnCount; ++c)
-        cells << cellText(row, c);
-    return cells.join(QLatin1Char('\t'));
+QString LineMonitorModel::lineText(const LineItem& item, quillmark::LineClock::time_point origin) {
+    QString line;
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (c > 0)
+            line += QLatin1Char('\t');
+        line += cellText(item, c, origin);
+    }
+    return line;
 }
 
 QVariant LineMonitorModel::data(const QModelIndex& index, int role) const {
@@ -76,6 +108,8 @@ QVariant LineMonitorModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         return item(index.row()).faulty() ? QVariant(QColor(Qt::black)) : QVariant();
     case Qt::ToolTipRole:
+        if (index.column() == Bytes)
+            return wholeFrame(item(index.row()).bytes); // the column cuts long frames
         return item(index.row()).faulty() ? cellText(index.row(), Fault) : QVariant();
     case Qt::TextAlignmentRole:
         if (index.column() == Time || index.column() == Delay)
@@ -127,10 +161,11 @@ void LineMonitorModel::append(std::vector<LineItem>& items) {
     }
     beginInsertRows({}, size_, size_ + incoming - 1);
     for (auto it = first; it != items.end(); ++it) {
+        auto shared = std::make_shared<const LineItem>(std::move(*it));
         if (ring_.size() < cap)
-            ring_.push_back(std::move(*it));
+            ring_.push_back(std::move(shared));
         else
-            ring_[slot(size_)] = std::move(*it);
+            ring_[slot(size_)] = std::move(shared);
         ++size_;
     }
     endInsertRows();

@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -33,12 +34,21 @@ public:
     [[nodiscard]] QString cellText(int row, int column) const;
     // The row as one line of text: the columns separated by tabs.
     [[nodiscard]] QString lineText(int row) const;
+    // The same for any item, its time counted from `origin`; safe on any thread.
+    [[nodiscard]] static QString cellText(const quillmark::LineItem& item, int column,
+                                          quillmark::LineClock::time_point origin);
+    [[nodiscard]] static QString lineText(const quillmark::LineItem& item,
+                                          quillmark::LineClock::time_point origin);
+    // Every row in order, and the time row 0 counts from.
+    [[nodiscard]] std::vector<std::shared_ptr<const quillmark::LineItem>> rows() const;
+    [[nodiscard]] std::optional<quillmark::LineClock::time_point> origin() const { return origin_; }
 
 private:
     [[nodiscard]] std::size_t slot(int row) const;
 
     int capacity_;
-    std::vector<quillmark::LineItem> ring_;
+    // Shared, so that a save takes the rows without copying them.
+    std::vector<std::shared_ptr<const quillmark::LineItem>> ring_;
     std::size_t head_ = 0; // slot of row 0 once the ring has wrapped
     int size_ = 0;
     // Times count from the first row since the start or the last clear.

@@ -112,20 +112,25 @@ void TestLineDecoder::everyBuiltFrame_data() {
             QTest::addRow("PS %d/%d", f + 1, s + 1)
                 << bytesOf(psWriteFrame(f, s, eight))
                 << QString("Escritura PS, %1, pantalla %2").arg(frame).arg(s + 1) << ok << okText;
-        const auto read = [&](const char* name, const CommandFrame& c, int address, int n) {
+        // A read names its block as the write to it does.
+        const auto read = [&](const char* name, const CommandFrame& c, int address, int n,
+                              const QString& block) {
             QTest::addRow("read %s %d", name, f + 1)
-                << bytesOf(c) << QString("Lectura %1 bytes desde %2").arg(n).arg(address)
-                << QByteArray(n, 'x')
+                << bytesOf(c) << "Lectura " + block << QByteArray(n, 'x')
                 << QString("Respuesta: %1 bytes desde %2").arg(n).arg(address);
         };
-        read("PI", piReadFrame(f), 4 * f, 2);
-        read("PTY", ptyReadFrame(f), 4 * f + 2, 2);
-        read("PS 8", psReadFrame(f, 7), 104 + 64 * f + 56, 8);
-        read("AF", afReadFrame(f), 8 + 16 * f, 16);
-        read("configuración", sequenceReadFrame(f), 252 + 2 * f, 2);
-        read("memory half", memoryHalfReadFrame(f), 128 * f, 128);
+        read("PI", piReadFrame(f), 4 * f, 2, "PI, " + frame);
+        read("PTY", ptyReadFrame(f), 4 * f + 2, 2, "PTY, " + frame);
+        read("PS 8", psReadFrame(f, 7), 104 + 64 * f + 56, 8, "PS, " + frame + ", pantalla 8");
+        read("AF", afReadFrame(f), 8 + 16 * f, 16, "AF, " + frame);
+        read("configuración", sequenceReadFrame(f), 252 + 2 * f, 2, "configuración, " + frame);
+        read("memory half", memoryHalfReadFrame(f), 128 * f, 128,
+             QString("memoria, mitad %1 de 2").arg(f + 1));
     }
-    QTest::addRow("read RT") << bytesOf(radioTextReadFrame()) << "Lectura 64 bytes desde 40"
+    QTest::addRow("read 4 bytes from 104: no block")
+        << hex("106804") << "Lectura 4 bytes desde 104" << QByteArray(4, 'x')
+        << "Respuesta: 4 bytes desde 104";
+    QTest::addRow("read RT") << bytesOf(radioTextReadFrame()) << "Lectura Radiotexto"
                              << QByteArray(64, ' ') << "Respuesta: 64 bytes desde 40";
     for (int k = 0; k < 4; ++k)
         QTest::addRow("RT chunk %d", k)
@@ -163,25 +168,25 @@ void TestLineDecoder::streams_data() {
                        "Respuesta: AA correcto"};
     QTest::newRow("a lone FE starts no erase")
         << Script{{'>', 0, hex("FE100002")}, {'<', 20, hex("1234")}}
-        << QStringList{"Byte desconocido [Byte desconocido]", "Lectura 2 bytes desde 0",
+        << QStringList{"Byte desconocido [Byte desconocido]", "Lectura PI, Frame 1",
                        "Respuesta: 2 bytes desde 0"};
     QTest::newRow("short reply ended by the next request")
         << Script{{'>', 0, hex("100002")}, {'<', 20, hex("E0")}, {'>', 1500, hex("100002")}}
-        << QStringList{"Lectura 2 bytes desde 0", "Respuesta corta: 1 de 2 bytes [Respuesta corta]",
-                       "Lectura 2 bytes desde 0"};
+        << QStringList{"Lectura PI, Frame 1", "Respuesta corta: 1 de 2 bytes [Respuesta corta]",
+                       "Lectura PI, Frame 1"};
     QTest::newRow("short reply ended by a pause")
         << Script{{'>', 0, hex("100002")},
                   {'<', 20, hex("E0")},
                   {'.', 1021, {}},
                   {'<', 1100, hex("12")}}
-        << QStringList{"Lectura 2 bytes desde 0", "Respuesta corta: 1 de 2 bytes [Respuesta corta]",
+        << QStringList{"Lectura PI, Frame 1", "Respuesta corta: 1 de 2 bytes [Respuesta corta]",
                        "Byte tardío [Byte tardío]"};
     QTest::newRow("reply with a pause within the gap")
         << Script{{'>', 0, hex("100002")},
                   {'<', 20, hex("E0")},
                   {'.', 1020, {}},
                   {'<', 1020, hex("12")}}
-        << QStringList{"Lectura 2 bytes desde 0", "Respuesta: 2 bytes desde 0"};
+        << QStringList{"Lectura PI, Frame 1", "Respuesta: 2 bytes desde 0"};
     QTest::newRow("bytes while nothing waits")
         << Script{{'<', 0, hex("AA0000")}} << QStringList{"3 bytes tardíos [Byte tardío]"};
     QTest::newRow("a second byte to a write")
@@ -190,7 +195,7 @@ void TestLineDecoder::streams_data() {
                        "Byte tardío [Byte tardío]"};
     QTest::newRow("read never answered, then a late byte")
         << Script{{'>', 0, hex("100002")}, {'.', 5001, {}}, {'<', 6000, hex("E0")}}
-        << QStringList{"Lectura 2 bytes desde 0", "Sin respuesta [Sin respuesta]",
+        << QStringList{"Lectura PI, Frame 1", "Sin respuesta [Sin respuesta]",
                        "Byte tardío [Byte tardío]"};
     QTest::newRow("write answered after its time-out is still its answer")
         << Script{{'>', 0, hex("01E01204F7")},
@@ -211,8 +216,7 @@ void TestLineDecoder::streams_data() {
         << QStringList{"Trama incompleta: 1 de 2 bytes [Trama incompleta]"};
     QTest::newRow("reply cut short at the end of the capture")
         << Script{{'>', 0, hex("102840")}, {'<', 10, hex("41")}}
-        << QStringList{"Lectura 64 bytes desde 40",
-                       "Respuesta corta: 1 de 64 bytes [Respuesta corta]"};
+        << QStringList{"Lectura Radiotexto", "Respuesta corta: 1 de 64 bytes [Respuesta corta]"};
     QTest::newRow("read of no bytes waits for nothing")
         << Script{{'>', 0, hex("100500")}, {'<', 10, hex("41")}}
         << QStringList{"Lectura 0 bytes desde 5", "Byte tardío [Byte tardío]"};
@@ -220,7 +224,7 @@ void TestLineDecoder::streams_data() {
         << Script{{'>', 0, hex("0100000908")}} << QStringList{"Escritura 2 bytes en 9"};
     QTest::newRow("frame bytes spread over the gap limit")
         << Script{{'>', 0, hex("1000")}, {'>', 1000, hex("02")}, {'<', 1010, hex("0102")}}
-        << QStringList{"Lectura 2 bytes desde 0", "Respuesta: 2 bytes desde 0"};
+        << QStringList{"Lectura PI, Frame 1", "Respuesta: 2 bytes desde 0"};
 }
 
 void TestLineDecoder::streams() {

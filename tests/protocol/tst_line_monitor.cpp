@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -72,9 +73,9 @@ void TestLineMonitor::rowsOfOperations_data() {
         chain << QString("Enviado|Escritura Radiotexto, bloque %1 de 4|").arg(k) << ok;
     QTest::newRow("RadioText chain") << "RT" << chain;
     QTest::newRow("Leer Equipo") << "whole read"
-                                 << QStringList{"Enviado|Lectura 128 bytes desde 0|",
+                                 << QStringList{"Enviado|Lectura memoria, mitad 1 de 2|",
                                                 "Recibido|Respuesta: 128 bytes desde 0|",
-                                                "Enviado|Lectura 128 bytes desde 128|",
+                                                "Enviado|Lectura memoria, mitad 2 de 2|",
                                                 "Recibido|Respuesta: 128 bytes desde 128|"};
     QTest::newRow("failure answer")
         << "failing PI"
@@ -82,7 +83,7 @@ void TestLineMonitor::rowsOfOperations_data() {
                        "Recibido|Respuesta: 00 fallo|Respuesta de fallo"};
     QTest::newRow("short reply") << "short read"
                                  << QStringList{
-                                        "Enviado|Lectura 2 bytes desde 0|",
+                                        "Enviado|Lectura PI, Frame 1|",
                                         "Recibido|Respuesta corta: 1 de 2 bytes|Respuesta corta"};
 }
 
@@ -142,11 +143,21 @@ void TestLineMonitor::savedLinesMatchTheEncoderLog() {
     QTemporaryDir dir;
     const QString path = dir.filePath("linea.txt");
     monitor->setSaveFileChooser([&](QWidget*) { return std::optional<QString>(path); });
+    QSignalSpy saved(monitor, &LineMonitor::saveFinished);
     monitor->saveClicked();
+    QVERIFY(saved.wait());
+    QCOMPARE(saved.first().at(1).toString(), QString());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 2);
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    // The header says where and when: the port, and the clock time the times count from.
+    QCOMPARE(lines.size(), 5);
+    const QString port = QString::fromStdString(s.form().port().DeviceName());
+    QVERIFY2(lines[0].startsWith('#') && lines[0].endsWith(' ' + port), qPrintable(lines[0]));
+    const QDateTime first = QDateTime::fromString(lines[1].section(": ", 1).section(' ', 0, 1),
+                                                  "yyyy-MM-dd HH:mm:ss.zzz");
+    QVERIFY2(qAbs(first.secsTo(QDateTime::currentDateTime())) < 60, qPrintable(lines[1]));
+    lines = lines.mid(3);
     const std::lock_guard lock(mutex);
     QCOMPARE(logged.size(), 2);
     for (int i = 0; i < 2; ++i) {

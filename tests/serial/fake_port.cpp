@@ -76,13 +76,15 @@ public:
         return {};
     }
     OsResult lineCounters(LineCounters& counters) const override {
+        ++device_->counterReads;
         counters = device_->counters;
-        return {};
+        return OsResult{device_->countersError};
     }
     OsResult startLineWatch(LineWatch what, int notifyFd) override {
         if (!device_->canWatchLines)
             return OsResult{ENOTTY};
         device_->watching = what;
+        ++device_->watchStarts;
         device_->notifyFd = notifyFd;
         return {};
     }

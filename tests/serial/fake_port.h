@@ -15,8 +15,11 @@ struct FakeDevice {
     QStringList calls; // "open <path>", "purge output", "close"...
     int openError = 0;
     quillmark::serial::LineCounters counters;
+    int countersError = 0; // how asking for the counters fails (0: it does not)
+    int counterReads = 0;
     bool canWatchLines = true;
     quillmark::serial::LineWatch watching; // what the port asked to watch
+    int watchStarts = 0;
     QByteArray input;
     QByteArray output;
 

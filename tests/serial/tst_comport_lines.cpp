@@ -4,10 +4,17 @@
 #include "fake_port.h"
 #include "pty_pair.h"
 #include "serial/comport.h"
+#include "serial/serial_line_watch.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
 #include <functional>
+#include <poll.h>
 
 using namespace std::chrono_literals;
 using Counters = quillmark::serial::LineCounters;
@@ -47,6 +54,26 @@ void bump(Counters& c, const QString& counter) {
     ++*fields.at(counter);
 }
 
+// A driver's drain: ends early only when a signal interrupts it, or never.
+std::atomic<bool> drainWaiting{false};
+std::atomic<bool> drainReturned{false};
+std::atomic<bool> drainIgnoresSignals{false};
+
+int slowDrain(int) {
+    drainWaiting = true;
+    int rc = 0;
+    if (drainIgnoresSignals) {
+        timespec left{1, 500'000'000};
+        while (::clock_nanosleep(CLOCK_MONOTONIC, 0, &left, &left) == EINTR) {
+        }
+    } else {
+        const timespec limit{3, 0};
+        rc = ::ppoll(nullptr, 0, &limit, nullptr);
+    }
+    drainReturned = true;
+    return rc;
+}
+
 } // namespace
 
 class TestComPortLines : public QObject {
@@ -57,6 +84,11 @@ private slots:
     void lineErrorsAreClearedWithoutAHandler();
     void closeDiscardsUnsentOutput();
     void outputDrainedOnAPseudoTerminal();
+    void handlerChangesKeepTheWatch();
+    void countersAskedOnceWhereUnsupported_data();
+    void countersAskedOnceWhereUnsupported();
+    void stopIsBounded_data();
+    void stopIsBounded();
 };
 
 void TestComPortLines::lineEvents_data() {
@@ -160,6 +192,78 @@ void TestComPortLines::outputDrainedOnAPseudoTerminal() {
     port.SetOnTxEmpty({});
     QCOMPARE(threadIdNamed("OutputWatch"), -1);
     QVERIFY(threadIdNamed("ComThread") != -1);
+}
+
+// Restarting the watch threads costs the UI thread milliseconds: only a change of what is
+// watched does it.
+void TestComPortLines::handlerChangesKeepTheWatch() {
+    Opened o;
+    o.port.SetOnTxEmpty(TNotifyEvent(this, 1, [](QObject*) {}));
+    o.port.Open();
+    QCOMPARE(o.device->watchStarts, 1);
+    o.port.SetOnRxChar(TNotifyEvent(this, 2, [](QObject*) {}));
+    o.port.SetOnBreak(TNotifyEvent(this, 3, [](QObject*) {}));
+    QCOMPARE(o.device->watchStarts, 1);
+    o.port.SetOnCTSChange(TNotifyEvent(this, 4, [](QObject*) {}));
+    QCOMPARE(o.device->watchStarts, 2);
+    QVERIFY(o.device->watching.modemLines && o.device->watching.outputDrained);
+}
+
+void TestComPortLines::countersAskedOnceWhereUnsupported_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("askedAgain");
+    QTest::newRow("ENOTTY") << ENOTTY << false;
+    QTest::newRow("EINVAL") << EINVAL << false;
+    QTest::newRow("ENOIOCTLCMD") << 515 << false;
+    QTest::newRow("EIO may pass") << EIO << true;
+}
+
+void TestComPortLines::countersAskedOnceWhereUnsupported() {
+    QFETCH(int, error);
+    QFETCH(bool, askedAgain);
+    Opened o;
+    o.device->countersError = error;
+    o.port.Open();
+    o.port.SetOnCTSChange(TNotifyEvent(this, 1, [](QObject*) {}));
+    QCOMPARE(o.device->watching.modemLines, askedAgain);
+    const int afterOpen = o.device->counterReads;
+    for (int i = 0; i < 3; ++i)
+        o.port.WriteByte(1);
+    QCOMPARE(o.device->counterReads > afterOpen, askedAgain);
+    o.port.Close();
+    o.port.Open(); // another device may stand behind the name now
+    QVERIFY(o.device->counterReads > afterOpen);
+}
+
+void TestComPortLines::stopIsBounded_data() {
+    QTest::addColumn<bool>("ignoresSignals");
+    QTest::newRow("the opening thread blocks every signal") << false;
+    QTest::newRow("the driver's wait ignores signals") << true;
+}
+
+void TestComPortLines::stopIsBounded() {
+    QFETCH(bool, ignoresSignals);
+    drainWaiting = false;
+    drainReturned = false;
+    drainIgnoresSignals = ignoresSignals;
+    auto waits = quillmark::serial::ttyLineWaits();
+    waits.drainOutput = slowDrain;
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &before);
+    quillmark::serial::LineWatcher watcher(-1, -1, waits);
+    const auto started = watcher.start({false, true});
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    QVERIFY(started.ok());
+    watcher.noteWrite();
+    QTRY_VERIFY(drainWaiting);
+    QElapsedTimer clock;
+    clock.start();
+    watcher.stop();
+    QCOMPARE_LT(clock.elapsed(), 1000);
+    // A wait that signals end has ended; the other is left to end on its own.
+    QCOMPARE(drainReturned.load(), !ignoresSignals);
 }
 
 QTEST_GUILESS_MAIN(TestComPortLines)

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -41,6 +42,17 @@ struct Recorder final : quillmark::serial::LineObserver {
     }
 };
 
+// Takes its time over every call, as a busy observer on another thread would.
+struct SlowObserver final : quillmark::serial::LineObserver {
+    std::atomic<bool> inside{false};
+    void bytesMoved(LineDirection, LineClock::time_point,
+                    std::span<const std::uint8_t>) noexcept override {
+        inside = true;
+        std::this_thread::sleep_for(300ms);
+        inside = false;
+    }
+};
+
 QByteArray bytesOf(const quillmark::serial::LineBatch& batch) {
     return QByteArray(reinterpret_cast<const char*>(batch.bytes.data()),
                       static_cast<qsizetype>(batch.bytes.size()));
@@ -55,6 +67,7 @@ private slots:
     void observerSeesEveryByteInOrder();
     void purgedInputIsShownBeforeItGoes();
     void detachedObserverSeesNothing();
+    void detachWaitsForACallUnderWay();
     void tapAnnouncesOncePerBatch();
     void tapKeepsBytesFromAnotherThreadInOrder();
     void tapCountsWhatItCannotHold();
@@ -127,6 +140,22 @@ void TestComPortTap::detachedObserverSeesNothing() {
     port.ResetDevice();
     QCOMPARE(recorder.seen.size(), std::size_t(1));
     QCOMPARE(pty.receive(2, 2s), QByteArray::fromHex("0102"));
+}
+
+void TestComPortTap::detachWaitsForACallUnderWay() {
+    PtyPair pty;
+    TComPort port;
+    port.SetDeviceName(pty.slavePath());
+    port.Timeouts().SetReadConstant(2000ms);
+    SlowObserver observer;
+    port.SetLineObserver(&observer);
+    port.Open();
+    std::thread reader([&port] { (void)port.ReadByte(); });
+    pty.send("x");
+    QTRY_VERIFY(observer.inside);
+    port.SetLineObserver(nullptr);
+    QVERIFY(!observer.inside); // it may go now
+    reader.join();
 }
 
 void TestComPortTap::tapAnnouncesOncePerBatch() {

@@ -1,5 +1,5 @@
 // Shows one view of the program for tools/screenshots.sh and stays up until killed:
-//   quillmark-screenshot-window page <0..5> | about | online | ports
+//   quillmark-screenshot-window page <0..5> | about | online | ports | monitor
 //                               | send-progress | status-lime | status-red | receiver
 // The send views run a PI send against an encoder of their own on COM8 that stays silent,
 // answers 0xAA or answers a failure. The product itself reads no arguments or environment
@@ -107,6 +107,9 @@ int main(int argc, char* argv[]) {
             form1.guarded([&form1] { form1.Abrir1Click(); });
             form1.guarded([&form1] { form1.VistadeReceptor1Click(); });
         });
+    if (view == QLatin1String("monitor"))
+        QTimer::singleShot(0, &form1,
+                           [&form1] { form1.guarded([&form1] { form1.MonitordeLnea1Click(); }); });
     if (encoder)
         QTimer::singleShot(500, &form1,
                            [&form1] { form1.guarded([&form1] { form1.SendPIClick(); }); });

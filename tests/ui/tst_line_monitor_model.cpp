@@ -1,7 +1,10 @@
 // The monitor's rows: a ring that drops the oldest rows beyond its capacity and keeps the
-// view told, with times counted from the first row.
+// view told, with times counted from the first row; the window that fills them.
 
+#include "line_monitor.h"
 #include "line_monitor_model.h"
+
+#include "serial/comport.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -32,6 +35,14 @@ QStringList column(const LineMonitorModel& m, int c) {
     return out;
 }
 
+void moved(TComPort& port, quillmark::LineDirection direction,
+           quillmark::LineClock::time_point when, const QByteArray& hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    port.lineObserver()->bytesMoved(
+        direction, when,
+        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())});
+}
+
 } // namespace
 
 class TestLineMonitorModel : public QObject {
@@ -40,6 +51,9 @@ private slots:
     void ringDropsTheOldest_data();
     void ringDropsTheOldest();
     void clearStartsTheClockAgain();
+    void tickTakesWaitingBytesFirst();
+    void bytesTooltipHoldsTheWholeFrame_data();
+    void bytesTooltipHoldsTheWholeFrame();
 };
 
 void TestLineMonitorModel::ringDropsTheOldest_data() {
@@ -90,6 +104,44 @@ void TestLineMonitorModel::clearStartsTheClockAgain() {
     batch = items(5, 2);
     model.append(batch);
     QCOMPARE(column(model, LineMonitorModel::Time), QStringList({"0.0", "100.0"}));
+}
+
+void TestLineMonitorModel::tickTakesWaitingBytesFirst() {
+    using quillmark::LineDirection;
+    TComPort port;
+    LineMonitor monitor(port);
+    monitor.show();
+    QVERIFY(monitor.capturing());
+    const auto start = quillmark::LineClock::now() - 2s;
+    moved(port, LineDirection::ToEncoder, start, "100002");
+    moved(port, LineDirection::FromEncoder, start + 100ms, "12");
+    monitor.takeBytes();
+    moved(port, LineDirection::FromEncoder, start + 110ms, "34"); // waits for the next batch
+    monitor.tick();
+    const LineMonitorModel& m = monitor.model();
+    QCOMPARE(column(m, LineMonitorModel::Fault), QStringList({"", ""}));
+    QCOMPARE(m.item(1).bytes, std::vector<quillmark::Byte>({0x12, 0x34}));
+}
+
+void TestLineMonitorModel::bytesTooltipHoldsTheWholeFrame_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("one byte") << 1 << 1;
+    QTest::newRow("one full line") << 16 << 1;
+    QTest::newRow("one byte more") << 17 << 2;
+    QTest::newRow("half the memory") << 128 << 8;
+}
+
+void TestLineMonitorModel::bytesTooltipHoldsTheWholeFrame() {
+    QFETCH(int, length);
+    QFETCH(int, lines);
+    LineMonitorModel m;
+    auto one = items(0, 1);
+    one.front().bytes.assign(std::size_t(length), 0x5A);
+    m.append(one);
+    const QString tip = m.data(m.index(0, LineMonitorModel::Bytes), Qt::ToolTipRole).toString();
+    QCOMPARE(tip.count('\n') + 1, lines);
+    QCOMPARE(QString(tip).replace('\n', ' '), m.cellText(0, LineMonitorModel::Bytes));
 }
 
 QTEST_MAIN(TestLineMonitorModel)

@@ -39,8 +39,4 @@ std::span<Byte> WholeRead::half(int h) {
                                        static_cast<std::size_t>(block.length));
 }
 
-void WholeRead::commitTo(std::span<Byte, kDeviceMapSize> map) const {
-    std::copy(staging_.begin(), staging_.end(), map.begin());
-}
-
 } // namespace quillmark::protocol

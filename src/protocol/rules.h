@@ -57,7 +57,6 @@ public:
     // Notes the answer to a chunk; returns whether it was a success.
     bool noteAnswer(Byte answer);
     [[nodiscard]] bool failed() const { return failures_ > 0; }
-    [[nodiscard]] int failures() const { return failures_; }
 
 private:
     Kind kind_;
@@ -65,14 +64,13 @@ private:
     int failures_ = 0;
 };
 
-// The whole-memory read: two 128-byte halves into a staging copy. The map it was started
-// for is replaced only once both halves are complete, so a broken read leaves it as it was.
+// The whole-memory read: two 128-byte halves into a staging copy, handed on only once both
+// halves are complete, so a broken read leaves the map as it was.
 class WholeRead {
 public:
     [[nodiscard]] static CommandFrame frame(int half) { return memoryHalfReadFrame(half); }
     [[nodiscard]] std::span<Byte> half(int h);
     [[nodiscard]] const std::array<Byte, kDeviceMapSize>& staged() const { return staging_; }
-    void commitTo(std::span<Byte, kDeviceMapSize> map) const;
 
 private:
     std::array<Byte, kDeviceMapSize> staging_{};

@@ -166,13 +166,17 @@ void TestComThread::unreadBytesCauseNoCallsAndNoCpu() {
     Fixture f;
     f.open();
     f.pty.send("left unread");
-    QTRY_COMPARE(f.calls.load(), 1);
+    // A loaded machine may pass the bytes on in two parts, each a call of its own.
+    QTRY_COMPARE(f.port->InputCount(), 11);
+    QTRY_VERIFY(f.calls.load() >= 1);
+    settle(100ms);
+    const int calls = f.calls.load();
     const int tid = threadIdNamed(kThreadName);
     QVERIFY(tid > 0);
     const long before = threadCpuTicks(tid);
     settle(1000ms);
     const long used = threadCpuTicks(tid) - before;
-    QCOMPARE(f.calls.load(), 1);
+    QCOMPARE(f.calls.load(), calls);
     // A thread spinning on readable bytes would use about 100 ticks here.
     QVERIFY2(used <= 2, qPrintable(QString("event thread used %1 ticks").arg(used)));
     QCOMPARE(f.port->InputCount(), 11);

@@ -9,6 +9,8 @@
 #include <QMetaType>
 #include <QTest>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
 enum class Op { PiWrite, PiRead, RadioText, WholeRead, Programming, Erase };
@@ -33,6 +35,14 @@ struct ExchangeRow {
     int frames; // frames sent in all
 };
 Q_DECLARE_METATYPE(ExchangeRow)
+
+// A memory image that tells every address apart.
+inline std::array<std::uint8_t, 256> pattern(int seed) {
+    std::array<std::uint8_t, 256> m{};
+    for (int i = 0; i < 256; ++i)
+        m[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * seed + 3);
+    return m;
+}
 
 inline void addExchangeRows(const std::function<bool(const ExchangeRow&)>& wanted) {
     using B = Behaviour;

@@ -14,13 +14,6 @@ using Memory = std::array<Byte, kDeviceMapSize>;
 
 namespace {
 
-Memory pattern(int seed) {
-    Memory m{};
-    for (int i = 0; i < 256; ++i)
-        m[static_cast<std::size_t>(i)] = static_cast<Byte>(i * seed + 3);
-    return m;
-}
-
 // The engine with the simulated encoder's own engine behind an instant line; watches expire
 // only when the harness lets time pass, which it does when nothing else can happen.
 class Harness : public ExchangeHost {

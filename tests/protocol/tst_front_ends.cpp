@@ -21,13 +21,6 @@ using quillmark::sim::FaultKind;
 
 namespace {
 
-Memory pattern(int seed) {
-    Memory m{};
-    for (int i = 0; i < 256; ++i)
-        m[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * seed + 3);
-    return m;
-}
-
 // The encoder behaviour as the simulated encoder's fault; slow and late by the front end's
 // own time-outs.
 Fault faultFor(const ExchangeRow& row, std::chrono::milliseconds slow,

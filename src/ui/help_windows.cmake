@@ -1,12 +1,12 @@
 # About box, online-information window and the pictures of all windows.
 
 target_sources(quillmark_ui PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/about.cpp ${CMAKE_CURRENT_LIST_DIR}/about.h
-    ${CMAKE_CURRENT_LIST_DIR}/about.ui
-    ${CMAKE_CURRENT_LIST_DIR}/navegador.cpp ${CMAKE_CURRENT_LIST_DIR}/navegador.h
-    ${CMAKE_CURRENT_LIST_DIR}/navegador.ui
-    ${CMAKE_CURRENT_LIST_DIR}/online_window_form.cpp ${CMAKE_CURRENT_LIST_DIR}/online_window_form.h
-    ${CMAKE_CURRENT_LIST_DIR}/browser_process.cpp ${CMAKE_CURRENT_LIST_DIR}/browser_process.h)
+    ${CMAKE_CURRENT_LIST_DIR}/help/about.cpp ${CMAKE_CURRENT_LIST_DIR}/help/about.h
+    ${CMAKE_CURRENT_LIST_DIR}/help/about.ui
+    ${CMAKE_CURRENT_LIST_DIR}/help/navegador.cpp ${CMAKE_CURRENT_LIST_DIR}/help/navegador.h
+    ${CMAKE_CURRENT_LIST_DIR}/help/navegador.ui
+    ${CMAKE_CURRENT_LIST_DIR}/help/online_window_form.cpp ${CMAKE_CURRENT_LIST_DIR}/help/online_window_form.h
+    ${CMAKE_CURRENT_LIST_DIR}/help/browser_process.cpp ${CMAKE_CURRENT_LIST_DIR}/help/browser_process.h)
 
 # The lines the program and its browser helper exchange; both sides link it.
 add_library(quillmark_browser_protocol STATIC
@@ -28,7 +28,7 @@ add_dependencies(quillmark_ui quillmark_images)
 # Where an installed program finds its browser helper, relative to its own folder.
 file(RELATIVE_PATH _helper_dir ${CMAKE_INSTALL_FULL_BINDIR}
     ${CMAKE_INSTALL_FULL_LIBEXECDIR}/quillmark)
-set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/browser_process.cpp APPEND PROPERTY
+set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/help/browser_process.cpp APPEND PROPERTY
     COMPILE_DEFINITIONS QUILLMARK_INSTALLED_HELPER_DIR="${_helper_dir}")
 
 # The embedded page hands the keyboard back through X itself.

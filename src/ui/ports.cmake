@@ -1,8 +1,8 @@
 # The port dialog, the explanation of a failed open and reconnecting (on src/ports).
 target_sources(quillmark_ui PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/port_dialog.h
-    ${CMAKE_CURRENT_LIST_DIR}/port_dialog.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/port_dialog.ui
+    ${CMAKE_CURRENT_LIST_DIR}/tools/port_dialog.h
+    ${CMAKE_CURRENT_LIST_DIR}/tools/port_dialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tools/port_dialog.ui
     ${CMAKE_CURRENT_LIST_DIR}/port_reconnect.h
     ${CMAKE_CURRENT_LIST_DIR}/port_reconnect.cpp
     ${CMAKE_CURRENT_LIST_DIR}/port_open_failure.h

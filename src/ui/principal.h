@@ -12,6 +12,8 @@
 //   port_open.cpp         "Puertos serie...", failed-open explanations, reconnecting
 //   connections.cpp       every signal tied to its handler
 // The exchange itself (frames, answers, chunks, time-outs) is the engine of src/protocol.
+// Tool windows (ports, line monitor, receiver view, comparison) live in tools/, the About
+// and online windows in help/.
 
 #include "core/station_image.h"
 #include "protocol/exchange.h"

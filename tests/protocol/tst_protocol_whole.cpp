@@ -164,7 +164,8 @@ void TestProtocolWhole::programmingWaitsForEachAnswer() {
     QCOMPARE(int(s.form().sendState()), 3);
     QCOMPARE(int(s.form().chunkIndex()), 5);
     QVERIFY(s.buttonsUnlocked());
-    // A late answer carries the chain on.
+    // A late answer carries the chain on (the rest at the real time-out: a loaded machine).
+    s.form().timer1().setInterval(5000ms);
     s.encoder().inject({0xAA});
     QVERIFY(s.waitFor([&s] { return s.form().sendState() == 0; }));
     QCOMPARE(s.encoder().framesReceived(), 16);
@@ -252,9 +253,11 @@ void TestProtocolWhole::hangUpDuringWholeRead() {
     s.settle(2500ms);
     QCOMPARE(s.dialogs().count(Kind::Error) + s.dialogs().count(Kind::Plain), 1);
     QCOMPARE(s.dialogs().count(Kind::StandardError), 0);
+    if (s.bridge())
+        return; // a network port comes back by itself
     s.click("ReadPI");
-    QCOMPARE(s.dialogs().texts(Kind::StandardError).last(),
-             QStringLiteral("Can't perform this operation on a closed port."));
+    QCOMPARE(s.dialogs().texts(Kind::StandardError),
+             QStringList{QStringLiteral("Can't perform this operation on a closed port.")});
 }
 
 void TestProtocolWhole::comparisonLeavesTheMap() {

@@ -1,6 +1,7 @@
 #include "serial/serial_platform_net.h"
 
 #include "remote/endpoint.h"
+#include "serial/serial_deadline.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,16 +16,6 @@
 namespace quillmark::serial {
 
 namespace {
-
-[[nodiscard]] int remainingMs(Deadline deadline) {
-    if (!deadline)
-        return -1;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0)
-        return 0;
-    return left.count() > 1'000'000'000 ? 1'000'000'000 : static_cast<int>(left.count());
-}
 
 // RFC 2217 SET-CONTROL values: outbound and inbound flow control, DTR, RTS.
 [[nodiscard]] std::vector<std::uint8_t> controlsOf(const LineSettings& s) {

@@ -6,6 +6,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengin
           xvfb xauth xdotool                            # xdotool: keys typed into the embedded page
           weston qt6-wayland                            # the windows under a Wayland compositor
           libudev-dev libcli11-dev nlohmann-json3-dev   # port discovery, quillmark-cli
+          libfontconfig-dev                             # the font set is read while starting
           libv4l-dev                                    # libv4l2rds judges the RDS groups
           ser2net ansible-core locales bash-completion  # network, fleet, locale, completion tests
           dpkg-dev file desktop-file-utils appstream lintian) # the Debian package, its checks

@@ -1,5 +1,6 @@
 #include "about.h"
 #include "browser_process.h"
+#include "font_warm_up.h"
 #include "navegador.h"
 #include "principal.h"
 #include "shell.h"
@@ -38,6 +39,7 @@ int checkHelper() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    FontWarmUp fonts;
     QApplication app(argc, argv);
     // Only the name: a display name would be appended to captions such as "Information".
     QApplication::setApplicationName(kApplicationTitle);
@@ -48,6 +50,7 @@ int main(int argc, char* argv[]) {
         return checkHelper();
 
     QtDialogs dialogs;
+    fonts.finish();
     TForm1 form1(dialogs);
     form1.FormCreate();
     form1.show();

@@ -73,10 +73,10 @@ void TForm1::createPortReconnect() {
     new NetworkWaitScope(this);
 }
 
-void TForm1::openPort() {
+void TForm1::openPort(PortReconnect::Lookup lookup) {
     try {
         Comm1->SetActive(true);
-        Reconnect->portOpened();
+        Reconnect->portOpened(lookup);
     } catch (const EComError& e) {
         std::string explanation = openFailureExplanation(Comm1->DeviceName(), e.ErrorCode);
         if (explanation.empty())

@@ -73,15 +73,22 @@ PortReconnect::Target PortReconnect::targetOfPort() const {
     return {{}, entry.target, {}};
 }
 
-void PortReconnect::portOpened() {
+void PortReconnect::portOpened(Lookup lookup) {
     identity_.reset();
     notReopened_.clear();
     const Target target = targetOfPort();
     openedEntry_ = target.entry;
-    if (target.device.empty())
+    openedDevice_ = target.device;
+    if (lookup == Lookup::now)
+        identifyAdapter();
+}
+
+void PortReconnect::identifyAdapter() {
+    if (openedDevice_.empty())
         return;
     const auto devices = listDevices();
-    const ports::SerialDevice* device = ports::findDevice(devices, target.device);
+    const ports::SerialDevice* device = ports::findDevice(devices, openedDevice_);
+    openedDevice_.clear();
     if (device == nullptr) {
         notReopened_ = "udev no conoce el adaptador";
     } else if (ports::hasTwin(devices, *device)) {
@@ -96,6 +103,7 @@ void PortReconnect::portOpened() {
 void PortReconnect::portHungUp() {
     if (port_.Active())
         return;
+    identifyAdapter();
     stopWaiting();
     const Target target = targetOfPort();
     awaitedPort_ = port_.DeviceName();

@@ -42,8 +42,12 @@ public:
     // Tests shorten the retries of a network port; 0 keeps the real ones.
     void setRetryUnit(std::chrono::milliseconds unit) { retryUnit_ = unit; }
 
-    // The port opened: remember which adapter it reached.
-    void portOpened();
+    // The port opened: remember which adapter it reached. Looking the adapter up in udev
+    // takes milliseconds; with later set, it waits for identifyAdapter() (or a hang-up).
+    enum class Lookup { now, later };
+    void portOpened(Lookup lookup = Lookup::now);
+    // Runs a lookup that portOpened left for later; nothing otherwise.
+    void identifyAdapter();
     // The port hung up: wait for its device or its server.
     void portHungUp();
     // The entry or the pick changed: nothing is awaited any more.
@@ -86,6 +90,7 @@ private:
     std::string awaitedEntry_;
     std::optional<quillmark::ports::DeviceIdentity> identity_; // of the adapter last opened
     std::string openedEntry_;                                  // its entry at the time
+    std::string openedDevice_; // the device name to look up, while its lookup is pending
     std::string notReopened_;
     QTimer retryTimer_;
     std::chrono::milliseconds retry_{0};

@@ -6,8 +6,8 @@
 #include "dialogs.h"
 #include "port_open_failure.h"
 #include "serial/comport.h"
-#include "serial/encoder_line.h"
 #include "serial/comsignal.h"
+#include "serial/encoder_line.h"
 #include "shell.h"
 #include "ui_principal.h"
 #include "vcl_timer.h"
@@ -95,6 +95,7 @@ TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     ui->centralwidget->setFixedSize(kClientSize);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     centreWhenShown(*this);
+    runAfterFirstPaint(*this, [this] { Reconnect->identifyAdapter(); });
 }
 
 TForm1::~TForm1() = default;
@@ -237,7 +238,7 @@ void TForm1::FormCreate() {
         // As if chosen from the menu, but now: the steps below build on it.
         guarded([this] { InicializarProgramacin1Click(); });
         loadPortSetting();
-        openPort();
+        openPort(PortReconnect::Lookup::later);
     });
 }
 

@@ -16,6 +16,7 @@
 // and online windows in help/.
 
 #include "core/station_image.h"
+#include "port_reconnect.h"
 #include "protocol/exchange.h"
 
 #include <QColor>
@@ -181,8 +182,9 @@ private:
     void createTimers();
     void loadPortSetting();
     void createPortReconnect();
-    // Comm1.Active := True; a failure carries what the user can do about it.
-    void openPort();
+    // Comm1.Active := True; a failure carries what the user can do about it. At start-up the
+    // adapter is looked up once the window has been drawn.
+    void openPort(PortReconnect::Lookup lookup = PortReconnect::Lookup::now);
     void showPictures();
     template <typename Sender, typename Signal>
     void tie(Sender* sender, Signal signal, void (TForm1::*handler)());
@@ -204,19 +206,19 @@ private:
     Dialogs& dialogs;
     TAboutBox* AboutBox = nullptr;
     TForm3* Form3 = nullptr;
-    LineMonitor* Monitor = nullptr; // made at its first opening; child of the window
-    ReceiverPreview* Preview = nullptr; // likewise
+    LineMonitor* Monitor = nullptr;          // made at its first opening; child of the window
+    ReceiverPreview* Preview = nullptr;      // likewise
     StationComparison* Comparison = nullptr; // likewise
     // What the whole read under way is for: the map, or a comparison that leaves it alone.
     bool wholeReadCompares = false;
 
-    TComPort* Comm1 = nullptr;        // owned by the window (QObject parent)
-    TComSignal* ComSignal1 = nullptr; // Tx
-    TComSignal* ComSignal2 = nullptr; // Rx
-    VclTimer* Timer1 = nullptr;       // answer time-out, 5000 ms
-    VclTimer* Timer2 = nullptr;       // status-colour hold, 5000 ms
-    VclTimer* Timer3 = nullptr;       // block-read watchdog, 2000 ms
-    VclTimer* ReplyTimer = nullptr;   // each further byte of a reply, 1000 ms
+    TComPort* Comm1 = nullptr;          // owned by the window (QObject parent)
+    TComSignal* ComSignal1 = nullptr;   // Tx
+    TComSignal* ComSignal2 = nullptr;   // Rx
+    VclTimer* Timer1 = nullptr;         // answer time-out, 5000 ms
+    VclTimer* Timer2 = nullptr;         // status-colour hold, 5000 ms
+    VclTimer* Timer3 = nullptr;         // block-read watchdog, 2000 ms
+    VclTimer* ReplyTimer = nullptr;     // each further byte of a reply, 1000 ms
     PortReconnect* Reconnect = nullptr; // reopens Comm1 when its device comes back
 
     quillmark::StationImage StationImage;

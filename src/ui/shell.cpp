@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 QString standardErrorText(const QString& message) {
@@ -76,6 +77,39 @@ private:
 
 void centreWhenShown(QWidget& window) {
     new CentreWhenShown(window); // a child of the window
+}
+
+namespace {
+
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWidget& window, std::function<void()> work)
+        : QObject(&window), window_(window), work_(std::move(work)) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Paint) {
+            window_.removeEventFilter(this);
+            // Queued behind the frame being drawn; gone with the window if it goes first.
+            QTimer::singleShot(0, this, [this] {
+                work_();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    std::function<void()> work_;
+};
+
+} // namespace
+
+void runAfterFirstPaint(QWidget& window, std::function<void()> work) {
+    new AfterFirstPaint(window, std::move(work)); // a child of the window
 }
 
 namespace {

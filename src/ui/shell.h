@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 inline const QString kApplicationTitle = QStringLiteral("Quillmark 2.4");
@@ -19,6 +21,9 @@ void centreOnScreen(QWidget& window);
 // Centres the window at each opening, once it has its final size (menu bar included), and
 // again when the window manager has put its frame around it, so that the frame is centred.
 void centreWhenShown(QWidget& window);
+// Runs work once the window's first frame has been drawn: what that frame does not need
+// waits for it.
+void runAfterFirstPaint(QWidget& window, std::function<void()> work);
 
 class QtDialogs : public Dialogs {
 public:

@@ -1,6 +1,7 @@
 // What the window's quicker start-up must keep: every control in the 8-point dialog font,
-// drop-downs included once they are built at their first opening, and frequency lists that
-// share their items but not their pick or enabled state.
+// drop-downs included once they are built at their first opening, frequency lists that
+// share their items but not their pick or enabled state, and the adapter behind the port
+// looked up once the window is drawn.
 
 #include "window_fixture.h"
 
@@ -59,6 +60,15 @@ private slots:
         last->setCurrentIndex(0);
         QCOMPARE(last->currentText(), QString("None"));
         QCOMPARE(first->currentIndex(), 11);
+    }
+
+    void adapterLookedUpOnceDrawn() {
+        Window w;
+        PortReconnect& reconnect = w.form().portReconnect();
+        QCOMPARE(reconnect.notReopenedBecause(), std::string());
+        reconnect.setDeviceList([] { return std::vector<quillmark::ports::SerialDevice>{}; });
+        w.form().show();
+        QTRY_COMPARE(reconnect.notReopenedBecause(), std::string("udev no conoce el adaptador"));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "ports/port_entries.h"
 
+#include "core/posix_file.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -41,22 +43,6 @@ void renameIntoPlace(const fs::path& temporary, const fs::path& entry) {
         const int code = errno;
         ::unlink(temporary.c_str());
         fail(code, entry);
-    }
-}
-
-void writeAll(int fd, const std::string& text, const fs::path& temporary, const fs::path& entry) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int code = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            fail(code, entry);
-        }
-        done += static_cast<std::size_t>(n);
     }
 }
 
@@ -126,8 +112,10 @@ void setNetworkPort(const fs::path& configDir, int n, const Endpoint& endpoint) 
     if (fd < 0)
         fail(errno, entry);
     const fs::path temporary = pattern;
-    writeAll(fd, endpoint.text() + "\n", temporary, entry);
-    int code = ::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0 ? errno : 0;
+    const std::string text = endpoint.text() + "\n";
+    int code = posix::writeAll(fd, std::as_bytes(std::span(text)));
+    if (code == 0 && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0))
+        code = errno;
     if (::close(fd) != 0 && code == 0)
         code = errno;
     if (code != 0) {

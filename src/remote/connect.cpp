@@ -1,5 +1,7 @@
 #include "remote/connect.h"
 
+#include "core/posix_file.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -45,9 +47,8 @@ struct AddressList {
     if (cancellation != nullptr)
         entries[1].fd = cancellation->descriptor();
     for (;;) {
-        const int rc = ::poll(entries.data(), entries.size(), remainingMs(deadline));
-        if (rc < 0 && errno == EINTR)
-            continue;
+        const int rc = posix::retryOnInterrupt(
+            [&] { return ::poll(entries.data(), entries.size(), remainingMs(deadline)); });
         if (rc < 0)
             return errno;
         if (cancellation != nullptr && cancellation->cancelled())
@@ -59,14 +60,7 @@ struct AddressList {
 // getaddrinfo may wait on a DNS server for long: it runs on a thread of its own that is
 // left to finish alone when the time runs out or the attempt is cancelled.
 struct Resolution {
-    Resolution() : done(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~Resolution() {
-        if (done >= 0)
-            ::close(done);
-    }
-    Resolution(const Resolution&) = delete;
-    Resolution& operator=(const Resolution&) = delete;
-    int done;
+    posix::UniqueFd done{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::atomic<bool> finished{false}; // orders `result` for the waiting thread
     AddressList result;
 };
@@ -74,7 +68,7 @@ struct Resolution {
 [[nodiscard]] std::shared_ptr<Resolution> resolve(const Endpoint& e, Clock::time_point deadline,
                                                   const Cancellation* cancellation, int& code) {
     auto r = std::make_shared<Resolution>();
-    if (r->done < 0) {
+    if (!r->done.valid()) {
         code = errno;
         return nullptr;
     }
@@ -90,9 +84,9 @@ struct Resolution {
         r->result.list = list;
         r->finished.store(true, std::memory_order_release);
         const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(r->done, &one, sizeof one);
+        [[maybe_unused]] const ssize_t n = ::write(r->done.get(), &one, sizeof one);
     }).detach();
-    code = waitFor(r->done, POLLIN, deadline, cancellation);
+    code = waitFor(r->done.get(), POLLIN, deadline, cancellation);
     if (code == 0 && !r->finished.load(std::memory_order_acquire))
         code = EIO;
     return code == 0 ? r : nullptr;
@@ -131,20 +125,15 @@ void tuneSocket(int fd) {
 
 Cancellation::Cancellation() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-Cancellation::~Cancellation() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
 void Cancellation::cancel() {
     cancelled_ = true;
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t n = ::write(fd_.get(), &one, sizeof one);
 }
 
 void Cancellation::reset() {
     std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t n = ::read(fd_, &count, sizeof count);
+    [[maybe_unused]] const ssize_t n = ::read(fd_.get(), &count, sizeof count);
     cancelled_ = false;
 }
 
@@ -162,17 +151,16 @@ ConnectResult connectTo(const Endpoint& endpoint, std::chrono::milliseconds time
         return {-1, 0, ::gai_strerror(addresses.status)};
     int lastError = EHOSTUNREACH;
     for (const addrinfo* a = addresses.list; a != nullptr; a = a->ai_next) {
-        const int fd =
-            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) {
+        posix::UniqueFd fd(
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
+        if (!fd.valid()) {
             lastError = errno;
             continue;
         }
-        tuneSocket(fd);
-        lastError = connectOne(fd, *a, deadline, cancellation);
+        tuneSocket(fd.get());
+        lastError = connectOne(fd.get(), *a, deadline, cancellation);
         if (lastError == 0)
-            return {fd, 0, {}};
-        ::close(fd);
+            return {fd.release(), 0, {}};
         if (lastError == ETIMEDOUT || lastError == ECANCELED)
             break;
     }

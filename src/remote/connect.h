@@ -3,6 +3,7 @@
 // A TCP connection to a serial device server within a bounded time, name resolution
 // included, with the socket set up for a byte-at-a-time line.
 
+#include "core/posix_file.h"
 #include "remote/endpoint.h"
 
 #include <atomic>
@@ -15,17 +16,14 @@ namespace quillmark::remote {
 class Cancellation {
 public:
     Cancellation();
-    ~Cancellation();
-    Cancellation(const Cancellation&) = delete;
-    Cancellation& operator=(const Cancellation&) = delete;
 
     void cancel();
     void reset();
     [[nodiscard]] bool cancelled() const { return cancelled_.load(); }
-    [[nodiscard]] int descriptor() const { return fd_; }
+    [[nodiscard]] int descriptor() const { return fd_.get(); }
 
 private:
-    int fd_ = -1;
+    posix::UniqueFd fd_;
     std::atomic<bool> cancelled_{false};
 };
 

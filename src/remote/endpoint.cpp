@@ -1,5 +1,7 @@
 #include "remote/endpoint.h"
 
+#include "core/posix_file.h"
+
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -193,25 +195,21 @@ EntryContent readEntry(const std::filesystem::path& path) {
     if (!S_ISREG(info.st_mode))
         return {EntryContent::Kind::Device, std::nullopt, {}};
     // Swapped for a link or a FIFO since: the open neither follows nor waits.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const posix::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid())
         return {EntryContent::Kind::Device, std::nullopt, {}};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return {EntryContent::Kind::Device, std::nullopt, {}};
-    }
     // An address is short; a long first line is no endpoint whatever follows.
     std::array<char, 512> buffer{};
     std::size_t length = 0;
     while (length < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + length, buffer.size() - length);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = posix::retryOnInterrupt(
+            [&] { return ::read(fd.get(), buffer.data() + length, buffer.size() - length); });
         if (n <= 0)
             break;
         length += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     std::string_view line(buffer.data(), length);
     const auto end = line.find_first_of(std::string_view("\n\0", 2));
     line = line.substr(0, end);

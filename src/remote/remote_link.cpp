@@ -27,12 +27,6 @@ constexpr std::size_t kOutputLimit = 16384;
 // Negotiation answers a server never reads: past this the connection is a protocol error.
 constexpr std::size_t kNegotiationLimit = 65536;
 
-void closeFd(int& fd) {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
 [[nodiscard]] bool addWatch(int epoll, int fd, std::uint32_t events) {
     epoll_event e{};
     e.events = events;
@@ -53,20 +47,20 @@ LinkFailure RemoteLink::open(const Endpoint& endpoint, LinkTiming timing) {
     const ConnectResult connected = connectTo(endpoint, timing.connect, &cancellation_);
     if (connected.fd < 0)
         return {connected.code, connected.reason};
-    socket_ = connected.fd;
+    socket_.reset(connected.fd);
     std::array<int, 2> pipeEnds{-1, -1};
     if (::pipe2(pipeEnds.data(), O_NONBLOCK | O_CLOEXEC) < 0) {
         const int code = errno;
         close();
         return {code, {}};
     }
-    dataRead_ = pipeEnds[0];
-    dataWrite_ = pipeEnds[1];
-    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-    stop_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (epoll_ < 0 || stop_ < 0 || !addWatch(epoll_, stop_, EPOLLIN) ||
-        !addWatch(epoll_, socket_, EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET) ||
-        !addWatch(epoll_, dataWrite_, EPOLLOUT | EPOLLET)) {
+    dataRead_.reset(pipeEnds[0]);
+    dataWrite_.reset(pipeEnds[1]);
+    epoll_.reset(::epoll_create1(EPOLL_CLOEXEC));
+    stop_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!epoll_.valid() || !stop_.valid() || !addWatch(epoll_.get(), stop_.get(), EPOLLIN) ||
+        !addWatch(epoll_.get(), socket_.get(), EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET) ||
+        !addWatch(epoll_.get(), dataWrite_.get(), EPOLLOUT | EPOLLET)) {
         const int code = errno;
         close();
         return {code, {}};
@@ -93,14 +87,11 @@ LinkFailure RemoteLink::open(const Endpoint& endpoint, LinkTiming timing) {
 void RemoteLink::close() {
     if (relay_.joinable()) {
         const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(stop_, &one, sizeof one);
+        [[maybe_unused]] const ssize_t n = ::write(stop_.get(), &one, sizeof one);
         relay_.join();
     }
-    closeFd(dataWrite_);
-    closeFd(dataRead_);
-    closeFd(socket_);
-    closeFd(epoll_);
-    closeFd(stop_);
+    for (posix::UniqueFd* fd : {&dataWrite_, &dataRead_, &socket_, &epoll_, &stop_})
+        fd->reset();
     inPending_.clear();
     outPending_.clear();
     outStart_ = 0;
@@ -125,13 +116,12 @@ void RemoteLink::resetCancel() {
 void RemoteLink::run() {
     std::array<epoll_event, 4> events{};
     for (;;) {
-        const int n = ::epoll_wait(epoll_, events.data(), events.size(), -1);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const int n = posix::retryOnInterrupt(
+            [&] { return ::epoll_wait(epoll_.get(), events.data(), events.size(), -1); });
         if (n < 0)
             break;
         for (int i = 0; i < n; ++i)
-            if (events.at(static_cast<std::size_t>(i)).data.fd == stop_)
+            if (events.at(static_cast<std::size_t>(i)).data.fd == stop_.get())
                 return;
         flushOutput();
         if (!pumpInput())
@@ -146,9 +136,8 @@ bool RemoteLink::pumpInput() {
     moveInputToPipe();
     std::array<std::uint8_t, 4096> buffer{};
     while (inPending_.size() < kInputLimit) {
-        const ssize_t n = ::recv(socket_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = posix::retryOnInterrupt(
+            [&] { return ::recv(socket_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT); });
         if (n < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK;
         if (n == 0)
@@ -175,7 +164,7 @@ bool RemoteLink::pumpInput() {
 void RemoteLink::moveInputToPipe() {
     if (inPending_.empty())
         return;
-    const ssize_t n = ::write(dataWrite_, inPending_.data(), inPending_.size());
+    const ssize_t n = ::write(dataWrite_.get(), inPending_.data(), inPending_.size());
     if (n > 0)
         inPending_.erase(inPending_.begin(), inPending_.begin() + n);
 }
@@ -183,10 +172,10 @@ void RemoteLink::moveInputToPipe() {
 void RemoteLink::flushOutput() {
     const std::lock_guard lock(outMutex_);
     while (pendingLocked() > 0 && !broken_) {
-        const ssize_t n = ::send(socket_, outPending_.data() + outStart_, pendingLocked(),
-                                 MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = posix::retryOnInterrupt([&] {
+            return ::send(socket_.get(), outPending_.data() + outStart_, pendingLocked(),
+                          MSG_DONTWAIT | MSG_NOSIGNAL);
+        });
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
         if (n < 0) {
@@ -217,7 +206,7 @@ bool RemoteLink::sendCommands(const ByteVector& bytes) {
             outPending_.clear();
             outStart_ = 0;
             // The relay sees the hang-up and ends the connection.
-            ::shutdown(socket_, SHUT_RDWR);
+            ::shutdown(socket_.get(), SHUT_RDWR);
             outRoom_.notify_all();
             return false;
         }
@@ -232,7 +221,7 @@ void RemoteLink::dropped() {
         const std::lock_guard lock(inMutex_);
         moveInputToPipe();
         // The reader sees end of file after the last data byte: the device has gone.
-        closeFd(dataWrite_);
+        dataWrite_.reset();
     }
     {
         const std::lock_guard lock(outMutex_);
@@ -282,7 +271,7 @@ int RemoteLink::purge(bool input, bool output, bool server) {
         const std::lock_guard lock(inMutex_);
         inPending_.clear();
         std::array<std::uint8_t, 1024> sink{};
-        while (::read(dataRead_, sink.data(), sink.size()) > 0) {
+        while (::read(dataRead_.get(), sink.data(), sink.size()) > 0) {
         }
     }
     if (!server || !(input || output) || !comPortAgreed())
@@ -364,7 +353,7 @@ bool RemoteLink::comPortAgreed() const {
 
 std::size_t RemoteLink::outputQueued() const {
     int queued = 0;
-    if (socket_ < 0 || ::ioctl(socket_, SIOCOUTQ, &queued) < 0 || queued < 0)
+    if (!socket_.valid() || ::ioctl(socket_.get(), SIOCOUTQ, &queued) < 0 || queued < 0)
         queued = 0;
     const std::lock_guard lock(outMutex_);
     return static_cast<std::size_t>(queued) + pendingLocked();

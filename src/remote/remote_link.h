@@ -5,6 +5,7 @@
 // to a pipe. The pipe's read end sees an edge exactly when data arrived and a hang-up when
 // the connection dropped, so the port's event wait and reads work on it unchanged.
 
+#include "core/posix_file.h"
 #include "remote/connect.h"
 #include "remote/endpoint.h"
 #include "remote/telnet_stream.h"
@@ -55,10 +56,10 @@ public:
     // ECANCELED. Holds until resetCancel().
     void cancel();
     void resetCancel();
-    [[nodiscard]] bool isOpen() const { return dataRead_ >= 0; }
+    [[nodiscard]] bool isOpen() const { return dataRead_.valid(); }
 
     // Data bytes only; reads 0 bytes at end of file once the connection has dropped.
-    [[nodiscard]] int dataDescriptor() const { return dataRead_; }
+    [[nodiscard]] int dataDescriptor() const { return dataRead_.get(); }
 
     // Takes the bytes unless too much is still unsent; 0 taken is "try again later".
     // Fails with EIO once the connection has dropped.
@@ -93,11 +94,11 @@ private:
 
     LinkTiming timing_;
     bool telnet_ = false;
-    int socket_ = -1;
-    int dataRead_ = -1;
-    int dataWrite_ = -1; // the relay thread's while it runs
-    int epoll_ = -1;
-    int stop_ = -1;
+    posix::UniqueFd socket_;
+    posix::UniqueFd dataRead_;
+    posix::UniqueFd dataWrite_; // the relay thread's while it runs
+    posix::UniqueFd epoll_;
+    posix::UniqueFd stop_;
     std::thread relay_;
     TelnetStream stream_; // relay thread only
 

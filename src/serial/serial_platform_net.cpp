@@ -1,5 +1,6 @@
 #include "serial/serial_platform_net.h"
 
+#include "core/posix_file.h"
 #include "remote/endpoint.h"
 #include "serial/serial_deadline.h"
 
@@ -163,19 +164,16 @@ OsResult NetworkPort::applyLineSettings(const LineSettings& settings) {
 }
 
 IoResult NetworkPort::readSome(void* buffer, std::size_t length) {
-    for (;;) {
-        const ssize_t n = ::read(link_.dataDescriptor(), buffer, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        // End of file: the connection dropped, which is a hang-up.
-        if (n == 0 && length > 0)
-            return IoResult{0, EIO};
-        if (n >= 0)
-            return IoResult{static_cast<std::size_t>(n), 0};
-        if (errno == EAGAIN)
-            return IoResult{0, 0};
-        return IoResult{0, errno};
-    }
+    const ssize_t n =
+        posix::retryOnInterrupt([&] { return ::read(link_.dataDescriptor(), buffer, length); });
+    // End of file: the connection dropped, which is a hang-up.
+    if (n == 0 && length > 0)
+        return IoResult{0, EIO};
+    if (n >= 0)
+        return IoResult{static_cast<std::size_t>(n), 0};
+    if (errno == EAGAIN)
+        return IoResult{0, 0};
+    return IoResult{0, errno};
 }
 
 IoResult NetworkPort::writeSome(const void* buffer, std::size_t length) {
@@ -185,22 +183,7 @@ IoResult NetworkPort::writeSome(const void* buffer, std::size_t length) {
 }
 
 WaitOutcome NetworkPort::waitReadable(Deadline deadline, int& code) {
-    pollfd entry{link_.dataDescriptor(), POLLIN, 0};
-    for (;;) {
-        const int rc = ::poll(&entry, 1, remainingMs(deadline));
-        if (rc < 0 && errno == EINTR)
-            continue;
-        if (rc < 0) {
-            code = errno;
-            return WaitOutcome::Failed;
-        }
-        if (rc == 0)
-            return WaitOutcome::TimedOut;
-        if ((entry.revents & POLLIN) != 0)
-            return WaitOutcome::Ready;
-        code = EIO;
-        return WaitOutcome::HungUp;
-    }
+    return waitForEvents(link_.dataDescriptor(), POLLIN, deadline, code);
 }
 
 WaitOutcome NetworkPort::waitWritable(Deadline deadline, int& code) {

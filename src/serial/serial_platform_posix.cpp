@@ -129,20 +129,7 @@ WaitOutcome TtyPort::waitWritable(Deadline deadline, int& code) {
 }
 
 WaitOutcome TtyPort::waitFor(short events, Deadline deadline, int& code) {
-    pollfd entry{fd_, events, 0};
-    const int rc =
-        posix::retryOnInterrupt([&] { return ::poll(&entry, 1, remainingMs(deadline)); });
-    if (rc < 0) {
-        code = fromErrno().code;
-        return WaitOutcome::Failed;
-    }
-    if (rc == 0)
-        return WaitOutcome::TimedOut;
-    if ((entry.revents & events) != 0)
-        return WaitOutcome::Ready;
-    // A hang-up without the wanted readiness: the device has gone.
-    code = EIO;
-    return WaitOutcome::HungUp;
+    return waitForEvents(fd_, events, deadline, code);
 }
 
 OsResult TtyPort::inputQueue(int& count) const {

@@ -68,6 +68,20 @@ QString withCrLfLineEnds(const std::string& content) {
     return text;
 }
 
+// Sizes the captions in area, except those on the pages skipped.
+void fitTexts(QWidget& area, const std::vector<QWidget*>& skipped) {
+    const auto wanted = [&skipped](const QWidget* control) {
+        return std::none_of(skipped.begin(), skipped.end(),
+                            [control](const QWidget* page) { return page->isAncestorOf(control); });
+    };
+    for (QLabel* label : area.findChildren<QLabel*>())
+        if (label->pixmap().isNull() && !label->text().isEmpty() && wanted(label))
+            label->adjustSize();
+    for (QCheckBox* box : area.findChildren<QCheckBox*>())
+        if (wanted(box))
+            box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+}
+
 } // namespace
 
 TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
@@ -105,13 +119,16 @@ void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm3* form3) {
     Form3 = form3;
 }
 
+// Captions size themselves to the dialog font. Measuring text is slow: the pages not shown
+// at start-up do it when they are first shown.
 void TForm1::fitTextsToLayout() {
-    // Captions size themselves to the dialog font.
-    for (QLabel* label : ui->centralwidget->findChildren<QLabel*>())
-        if (label->pixmap().isNull() && !label->text().isEmpty())
-            label->adjustSize();
-    for (QCheckBox* box : ui->centralwidget->findChildren<QCheckBox*>())
-        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+    std::vector<QWidget*> later;
+    for (int i = 0; i < ui->Planes->count(); ++i)
+        if (i != ui->Planes->currentIndex())
+            later.push_back(ui->Planes->widget(i));
+    fitTexts(*ui->centralwidget, later);
+    for (QWidget* page : later)
+        runAtFirstShow(*page, [page] { fitTexts(*page, {}); });
 }
 
 void TForm1::fillGeneratedLists() {

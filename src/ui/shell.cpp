@@ -81,35 +81,46 @@ void centreWhenShown(QWidget& window) {
 
 namespace {
 
-class AfterFirstPaint : public QObject {
+// Runs work once, at the widget's first event of a type: at once, or queued behind it.
+class AtFirstEvent : public QObject {
 public:
-    AfterFirstPaint(QWidget& window, std::function<void()> work)
-        : QObject(&window), window_(window), work_(std::move(work)) {
-        window.installEventFilter(this);
+    AtFirstEvent(QWidget& widget, QEvent::Type type, bool queued, std::function<void()> work)
+        : QObject(&widget), widget_(widget), type_(type), queued_(queued), work_(std::move(work)) {
+        widget.installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &window_ && event->type() == QEvent::Paint) {
-            window_.removeEventFilter(this);
-            // Queued behind the frame being drawn; gone with the window if it goes first.
-            QTimer::singleShot(0, this, [this] {
-                work_();
-                deleteLater();
-            });
-        }
+        if (watched != &widget_ || event->type() != type_)
+            return false;
+        widget_.removeEventFilter(this);
+        // A queued run is gone with the widget if the widget goes first.
+        const auto run = [this] {
+            work_();
+            deleteLater();
+        };
+        if (queued_)
+            QTimer::singleShot(0, this, run);
+        else
+            run();
         return false;
     }
 
 private:
-    QWidget& window_;
+    QWidget& widget_;
+    QEvent::Type type_;
+    bool queued_;
     std::function<void()> work_;
 };
 
 } // namespace
 
 void runAfterFirstPaint(QWidget& window, std::function<void()> work) {
-    new AfterFirstPaint(window, std::move(work)); // a child of the window
+    new AtFirstEvent(window, QEvent::Paint, true, std::move(work)); // a child of the window
+}
+
+void runAtFirstShow(QWidget& widget, std::function<void()> work) {
+    new AtFirstEvent(widget, QEvent::Show, false, std::move(work));
 }
 
 namespace {

@@ -24,6 +24,8 @@ void centreWhenShown(QWidget& window);
 // Runs work once the window's first frame has been drawn: what that frame does not need
 // waits for it.
 void runAfterFirstPaint(QWidget& window, std::function<void()> work);
+// Runs work when the widget is first shown, before it is drawn.
+void runAtFirstShow(QWidget& widget, std::function<void()> work);
 
 class QtDialogs : public Dialogs {
 public:

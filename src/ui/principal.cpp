@@ -109,7 +109,7 @@ TForm1::TForm1(Dialogs& dialogsToUse, QWidget* parent)
     ui->centralwidget->setFixedSize(kClientSize);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     centreWhenShown(*this);
-    runAfterFirstPaint(*this, [this] { Reconnect->identifyAdapter(); });
+    runAfterFirstPaint(*this, std::chrono::seconds(2), [this] { Reconnect->identifyAdapter(); });
 }
 
 TForm1::~TForm1() = default;

@@ -89,10 +89,10 @@ public:
         widget.installEventFilter(this);
     }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != &widget_ || event->type() != type_)
-            return false;
+    void fire() {
+        if (fired_)
+            return;
+        fired_ = true;
         widget_.removeEventFilter(this);
         // A queued run is gone with the widget if the widget goes first.
         const auto run = [this] {
@@ -103,6 +103,12 @@ protected:
             QTimer::singleShot(0, this, run);
         else
             run();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &widget_ && event->type() == type_)
+            fire();
         return false;
     }
 
@@ -110,13 +116,16 @@ private:
     QWidget& widget_;
     QEvent::Type type_;
     bool queued_;
+    bool fired_ = false;
     std::function<void()> work_;
 };
 
 } // namespace
 
-void runAfterFirstPaint(QWidget& window, std::function<void()> work) {
-    new AtFirstEvent(window, QEvent::Paint, true, std::move(work)); // a child of the window
+void runAfterFirstPaint(QWidget& window, std::chrono::milliseconds latest,
+                        std::function<void()> work) {
+    auto* once = new AtFirstEvent(window, QEvent::Paint, true, std::move(work)); // a child
+    QTimer::singleShot(latest, once, [once] { once->fire(); });
 }
 
 void runAtFirstShow(QWidget& widget, std::function<void()> work) {

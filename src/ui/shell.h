@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 class QWidget;
@@ -21,9 +22,10 @@ void centreOnScreen(QWidget& window);
 // Centres the window at each opening, once it has its final size (menu bar included), and
 // again when the window manager has put its frame around it, so that the frame is centred.
 void centreWhenShown(QWidget& window);
-// Runs work once the window's first frame has been drawn: what that frame does not need
-// waits for it.
-void runAfterFirstPaint(QWidget& window, std::function<void()> work);
+// Runs work once the window's first frame has been drawn, or at `latest` if it is not drawn
+// by then (a window started minimised): what that frame does not need waits for it.
+void runAfterFirstPaint(QWidget& window, std::chrono::milliseconds latest,
+                        std::function<void()> work);
 // Runs work when the widget is first shown, before it is drawn.
 void runAtFirstShow(QWidget& widget, std::function<void()> work);
 

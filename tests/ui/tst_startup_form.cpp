@@ -62,13 +62,21 @@ private slots:
         QCOMPARE(first->currentIndex(), 11);
     }
 
-    void adapterLookedUpOnceDrawn() {
+    void adapterLookedUpAfterStartUp_data() {
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("once the window is drawn") << true;
+        QTest::newRow("a window never drawn, later") << false;
+    }
+    void adapterLookedUpAfterStartUp() {
+        QFETCH(bool, shown);
         Window w;
         PortReconnect& reconnect = w.form().portReconnect();
         QCOMPARE(reconnect.notReopenedBecause(), std::string());
         reconnect.setDeviceList([] { return std::vector<quillmark::ports::SerialDevice>{}; });
-        w.form().show();
-        QTRY_COMPARE(reconnect.notReopenedBecause(), std::string("udev no conoce el adaptador"));
+        if (shown)
+            w.form().show();
+        QTRY_COMPARE_WITH_TIMEOUT(reconnect.notReopenedBecause(),
+                                  std::string("udev no conoce el adaptador"), 5000);
     }
 };
 

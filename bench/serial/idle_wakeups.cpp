@@ -9,7 +9,20 @@
 
 namespace bench {
 
+namespace {
+
+void runEventLoopFor(std::chrono::milliseconds time) {
+    QEventLoop loop;
+    QTimer::singleShot(time, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
 std::vector<IdleWakeups> measureIdle(const std::vector<std::string>& names, Nanos period) {
+    // The last byte's delivery may still be ending (an event thread released once its
+    // handler returned): that is no idle wake-up.
+    runEventLoopFor(std::chrono::milliseconds(100));
     std::vector<IdleWakeups> found;
     for (const auto& name : names)
         for (const int tid : threadIdsNamed(name))
@@ -19,10 +32,7 @@ std::vector<IdleWakeups> measureIdle(const std::vector<std::string>& names, Nano
     std::vector<long> before;
     for (const auto& t : found)
         before.push_back(voluntaryContextSwitches(t.tid));
-    QEventLoop loop;
-    QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(period), &loop,
-                       &QEventLoop::quit);
-    loop.exec();
+    runEventLoopFor(std::chrono::duration_cast<std::chrono::milliseconds>(period));
     for (std::size_t i = 0; i < found.size(); ++i) {
         const long after = voluntaryContextSwitches(found[i].tid);
         if (after >= 0 && before[i] >= 0)

@@ -46,15 +46,13 @@ struct AddressList {
     std::array<pollfd, 2> entries{{{fd, events, 0}, {-1, POLLIN, 0}}};
     if (cancellation != nullptr)
         entries[1].fd = cancellation->descriptor();
-    for (;;) {
-        const int rc = posix::retryOnInterrupt(
-            [&] { return ::poll(entries.data(), entries.size(), remainingMs(deadline)); });
-        if (rc < 0)
-            return errno;
-        if (cancellation != nullptr && cancellation->cancelled())
-            return ECANCELED;
-        return rc == 0 ? ETIMEDOUT : 0;
-    }
+    const int rc = posix::retryOnInterrupt(
+        [&] { return ::poll(entries.data(), entries.size(), remainingMs(deadline)); });
+    if (rc < 0)
+        return errno;
+    if (cancellation != nullptr && cancellation->cancelled())
+        return ECANCELED;
+    return rc == 0 ? ETIMEDOUT : 0;
 }
 
 // getaddrinfo may wait on a DNS server for long: it runs on a thread of its own that is

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -109,6 +110,7 @@ void PtyServer::stop() {
         thread_.join();
     }
     master_.reset();
+    heldNumber_.reset();
     epoll_.reset();
     timer_.reset();
     wake_.reset();
@@ -233,6 +235,9 @@ void PtyServer::sendDue(SimClock::time_point now) {
 
 void PtyServer::hangUp() {
     hungUp_ = true; // before the tool can see it
+    // A client retrying the old path (ser2net after the hang-up) must not reach the next
+    // pseudo-terminal given this number: a tool's exclusive open does not stop root.
+    heldNumber_.reset(::ioctl(master_.get(), TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC));
     ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, master_.get(), nullptr);
     master_.reset();
     rx_.clear();

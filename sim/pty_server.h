@@ -60,6 +60,8 @@ private:
     LineModel line_;
     std::string slavePath_;
     posix::UniqueFd master_;
+    // After a hang-up: keeps the pseudo-terminal's number taken until the encoder stops.
+    posix::UniqueFd heldNumber_;
     posix::UniqueFd wake_;  // eventfd: stop or injected bytes
     posix::UniqueFd timer_; // timerfd on absolute deadlines, so pacing never drifts
     posix::UniqueFd epoll_;

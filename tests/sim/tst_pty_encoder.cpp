@@ -5,6 +5,8 @@
 
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace quillmark::sim;
 using namespace std::chrono_literals;
@@ -163,6 +165,13 @@ void TestPtyEncoder::hangUpIsSeenByTheTool() {
     QVERIFY(tool.hungUp(2s));
     QVERIFY(encoder.hungUp());
     QCOMPARE(encoder.framesReceived(), 2);
+    // The old path never leads to another line while the encoder lives.
+    tool.close();
+    const int next = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(next >= 0);
+    const std::string nextPath = ::ptsname(next);
+    ::close(next);
+    QVERIFY(nextPath != encoder.slavePath());
     encoder.stop();
     QCOMPARE(threadCount(), before);
 }

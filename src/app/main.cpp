@@ -41,7 +41,6 @@ int checkHelper() {
 int main(int argc, char* argv[]) {
     FontWarmUp fonts;
     QApplication app(argc, argv);
-    const FontWarmUp::FontList fontList(fonts);
     // Only the name: a display name would be appended to captions such as "Information".
     QApplication::setApplicationName(kApplicationTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quillmark.png")));
@@ -51,6 +50,7 @@ int main(int argc, char* argv[]) {
         return checkHelper();
 
     QtDialogs dialogs;
+    fonts.finish();
     TForm1 form1(dialogs);
     form1.FormCreate();
     form1.show();

@@ -78,6 +78,9 @@ void TtyPort::close() {
     if (fd_ < 0)
         return;
     ::ioctl(fd_, TIOCNXCL);
+    // A line watch left in a driver's wait that ignores signals keeps a copy of the
+    // descriptor, and with it the lock: released here, the port can be opened again at once.
+    ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;
 }

@@ -98,6 +98,7 @@ private slots:
     void refusedSettingLeavesPortClosed();
     void secondOpenFailsAndFirstStaysUsable();
     void failedOpenLeavesTheHoldersTtyShared();
+    void copyLeftInAWaitDoesNotKeepThePortBusy();
     void failedOpenLeavesNothingBehind_data();
     void failedOpenLeavesNothingBehind();
     void openRaisesPriorityAndCloseRestoresIt();
@@ -275,6 +276,22 @@ void TestComPort::failedOpenLeavesTheHoldersTtyShared() {
     QCOMPARE(::ioctl(holder, TIOCGEXCL, &exclusive), 0);
     QCOMPARE(exclusive, 0);
     ::close(holder);
+}
+
+// A line watch left in a driver's wait that ignores signals keeps a copy of the descriptor.
+void TestComPort::copyLeftInAWaitDoesNotKeepThePortBusy() {
+    PtyPair pty;
+    TComPort port;
+    port.SetDeviceName(pty.slavePath());
+    port.Open();
+    int copy = -1;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        if (std::error_code ec; std::filesystem::read_symlink(entry, ec) == pty.slavePath())
+            copy = ::fcntl(std::stoi(entry.path().filename()), F_DUPFD_CLOEXEC, 0);
+    QVERIFY(copy >= 0);
+    port.Close();
+    port.Open();
+    ::close(copy);
 }
 
 void TestComPort::failedOpenLeavesNothingBehind_data() {

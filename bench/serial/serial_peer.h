@@ -46,7 +46,7 @@ private:
 };
 
 // Our TComPort; `asComm1` keeps the main window's priorities (process nice raised, event
-// thread SCHED_FIFO), otherwise both stay normal like the peers. It writes byte by byte
+// thread at nice -20), otherwise both stay normal like the peers. It writes byte by byte
 // with WriteByte, as the main window does, unless `wholeWrites` (one Write per request).
 [[nodiscard]] std::unique_ptr<SerialPeer> makeOurPort(bool asComm1, bool wholeWrites = false);
 // libserialport: a thread blocked in sp_wait hands over to the UI thread and waits for it.

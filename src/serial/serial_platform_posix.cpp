@@ -184,18 +184,14 @@ bool TtyPort::takeOutputDrained() {
     return watcher_ && watcher_->takeDrained();
 }
 
+// Time-critical is the top of the ordinary range, as on Windows outside its real-time class:
+// a real-time policy wakes the thread where it last ran rather than beside its waker, and
+// measured slower for every byte.
 bool setCurrentThreadLevel(ThreadLevel level) {
     static constexpr std::array<int, 7> niceOf{19, 10, 5, 0, -5, -10, -20};
     const auto index = static_cast<std::size_t>(level);
-    if (level == ThreadLevel::TimeCritical) {
-        sched_param param{};
-        param.sched_priority = sched_get_priority_min(SCHED_FIFO);
-        if (::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &param) == 0)
-            return true;
-    } else {
-        sched_param param{};
-        ::pthread_setschedparam(::pthread_self(), SCHED_OTHER, &param);
-    }
+    sched_param param{};
+    ::pthread_setschedparam(::pthread_self(), SCHED_OTHER, &param);
     // On Linux the nice value of PRIO_PROCESS with the thread id is per thread.
     const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
     return ::setpriority(PRIO_PROCESS, tid, niceOf.at(index)) == 0;

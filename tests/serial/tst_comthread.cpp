@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -378,11 +379,14 @@ void TestComThread::threadPriorityAppliesToRunningThread_data() {
     QTest::addColumn<int>("nice");
     QTest::newRow("lowest") << int(tpLowest) << 10;
     QTest::newRow("idle") << int(tpIdle) << 19;
+    QTest::newRow("time-critical") << int(tpTimeCritical) << -20;
 }
 
 void TestComThread::threadPriorityAppliesToRunningThread() {
     QFETCH(int, priority);
     QFETCH(int, nice);
+    if (nice < 0 && geteuid() != 0)
+        QSKIP("raising the priority needs CAP_SYS_NICE");
     Fixture f;
     f.open();
     QTRY_VERIFY(threadIdNamed(kThreadName) > 0);
